@@ -1,0 +1,46 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace zelvo::launcher {
+
+// One launcher per user: an exclusive flock on
+// "ZelvoLauncher_SingleInstance_Mutex" in the runtime folder, and a local
+// socket beside it over which a second instance asks the first to come to
+// the front. The kernel drops the lock when the owning process ends.
+class SingleInstance {
+ public:
+  enum class Outcome {
+    Owner,          // this process is the only launcher
+    OtherInstance,  // another launcher runs; it was asked to come to the front
+  };
+
+  // runtime_dir: folder of the lock and the socket; empty means
+  // XDG_RUNTIME_DIR, else a private folder under /tmp.
+  explicit SingleInstance(std::string runtime_dir = {});
+  ~SingleInstance();
+  SingleInstance(const SingleInstance&) = delete;
+  SingleInstance& operator=(const SingleInstance&) = delete;
+
+  // Takes the lock. With wait_ms > 0 (the "--updated" hand-over) it waits up
+  // to that long for the previous owner to exit first.
+  Outcome acquire(int wait_ms);
+
+  // Owner only: serves "come to front" requests on a background thread and
+  // calls on_raise for each (on that thread). Returns false when the channel
+  // cannot be opened; the lock still holds.
+  bool listen(std::function<void()> on_raise);
+
+  const std::string& lock_path() const { return lock_path_; }
+  const std::string& socket_path() const { return socket_path_; }
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+  std::string lock_path_;
+  std::string socket_path_;
+};
+
+}  // namespace zelvo::launcher
