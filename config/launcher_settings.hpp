@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 
 namespace zelvo::launcher {
@@ -12,8 +13,7 @@ struct LauncherSettings {
   std::string last_server;
   bool restore_files = false;
   bool battery_opt_dismissed = false;
-  bool cache_in_root = false;
-  bool cache_in_root_present = false;
+  std::optional<bool> cache_in_root;  // written back only when it was read
   bool fullscreen = false;
   std::string region;
   std::string window_mode;
