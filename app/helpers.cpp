@@ -1,13 +1,13 @@
 #include "app/helpers.hpp"
 
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <charconv>
 #include <chrono>
-#include <cstdio>
+#include <clocale>
 #include <cstring>
-#include <string_view>
 
 namespace zelvo::launcher {
 
@@ -42,14 +42,15 @@ std::string add_time_query(const std::string& url) {
 
 std::string size_text(std::int64_t bytes) {
   if (bytes < 0) bytes = 0;
+  // to_chars ignores the process locale, which the window toolkit sets from the
+  // environment (a Russian locale would print "1,5").
   char buffer[64];
   const double gib = static_cast<double>(bytes) / 1073741824.0;
-  if (gib >= 1.0) {
-    std::snprintf(buffer, sizeof buffer, "%.1f ГБ", gib);
-  } else {
-    std::snprintf(buffer, sizeof buffer, "%.0f МБ", static_cast<double>(bytes) / 1048576.0);
-  }
-  return buffer;
+  const bool in_gib = gib >= 1.0;
+  const double value = in_gib ? gib : static_cast<double>(bytes) / 1048576.0;
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                    std::chars_format::fixed, in_gib ? 1 : 0);
+  return std::string(buffer, result.ptr) + (in_gib ? " ГБ" : " МБ");
 }
 
 std::string exe_path() {
@@ -97,10 +98,10 @@ void create_directories(const std::string& path) {
 }
 
 std::string errno_text(int error_number) {
-  char buffer[256];
-  // GNU strerror_r returns the text, which may not live in buffer.
-  const char* text = ::strerror_r(error_number, buffer, sizeof buffer);
-  return text ? std::string(text) : std::string("error ") + std::to_string(error_number);
+  // The C locale keeps the text English whatever locale the toolkit set.
+  static const locale_t c_locale = ::newlocale(LC_ALL_MASK, "C", locale_t{});
+  const char* text = c_locale ? ::strerror_l(error_number, c_locale) : nullptr;
+  return text ? std::string(text) : "error " + std::to_string(error_number);
 }
 
 }  // namespace zelvo::launcher

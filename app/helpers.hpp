@@ -25,10 +25,11 @@ void remove_old_executable();
 bool drive_present(const std::string& path);
 // Non-empty and drive_present.
 bool is_usable_game_dir(const std::string& path);
-// Creates every folder of path (mixed separators accepted); errors are ignored.
+// Creates every folder of path; only '/' separates folders (a backslash is
+// part of a Linux file name, as for every other file operation). Errors are ignored.
 void create_directories(const std::string& path);
 
-// English text of a C library error number, as strerror gives it.
+// English text of a C library error number, as strerror gives it in the C locale.
 std::string errno_text(int error_number);
 
 }  // namespace zelvo::launcher

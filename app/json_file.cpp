@@ -6,8 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <utility>
 
 namespace zelvo::launcher {
 
@@ -40,7 +39,7 @@ bool write_all(int fd, const std::string& data) {
   return true;
 }
 
-// mkstemp creates 0600: keep the mode of the file being replaced, or give a
+// mkostemp creates 0600: keep the mode of the file being replaced, or give a
 // new file the usual 0644 (umask() is process-wide and racy to query).
 mode_t file_mode_for(const std::string& path) {
   struct stat st {};
@@ -53,7 +52,8 @@ mode_t file_mode_for(const std::string& path) {
 bool write_file_atomically(const std::string& path, const std::string& data) {
   if (path.empty()) return false;
   std::string temp = path + ".tmp-XXXXXX";
-  int fd = ::mkstemp(temp.data());
+  // Close-on-exec: the game may be started from another thread meanwhile.
+  int fd = ::mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;
   bool ok = write_all(fd, data) && ::fsync(fd) == 0;
   ok = ok && ::fchmod(fd, file_mode_for(path)) == 0;
@@ -74,10 +74,32 @@ bool write_file_atomically(const std::string& path, const std::string& data) {
 }
 
 bool read_file(const std::string& path, std::string& data) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  // Plain read(2): an ifstream on a folder throws from its stream buffer, and a
+  // FIFO at this path must not block the caller.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  std::string text;
+  text.reserve(static_cast<std::size_t>(st.st_size));
+  char buffer[65536];
+  bool ok = true;
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  if (ok) data = std::move(text);
+  return ok;
 }
 
 }  // namespace zelvo::launcher

@@ -50,7 +50,7 @@ void log_printf(const char* format, ...) {
   char message[kMessageBuffer];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(message, sizeof message, format, args);
+  if (std::vsnprintf(message, sizeof message, format, args) < 0) message[0] = '\0';
   va_end(args);
 
   LogState& s = state();
