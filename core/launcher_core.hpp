@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -26,6 +27,11 @@ class IPlatform;
 // Locking: state_mutex_ guards the status and the shared data, job_mutex_ the
 // queue; the two are never held together and neither is held across a job,
 // a network call, a log call or the change listener.
+//
+// Every writer of the status, the server list (servers_, servers_changed_) or
+// the update offer (update_available_, update_version_, update_url_,
+// update_md5_) calls notify_change() after releasing state_mutex_, so the
+// window wakes at once. The status writes and store_servers() do it already.
 class LauncherCore {
  public:
   using Job = std::function<void()>;
@@ -48,9 +54,12 @@ class LauncherCore {
   CoreStatus snapshot() const;
   bool take_servers(std::vector<ServerEntry>& out);
   std::string current_host() const;
-  // Called (on the thread that made the change, with no lock held) after every
-  // change of the status, the server list or the update offer. Must be cheap
-  // and must not call back into the core. Set it before start().
+  // Called (on the thread that made the change, with no lock of the core
+  // held) after every change of the status, the server list or the update
+  // offer. Must be cheap and never block; it may call snapshot(). Once this
+  // returns, the previous listener is not running and is never called again,
+  // so passing an empty one before the window goes away is safe. Must not be
+  // called from inside the listener.
   void set_change_listener(ChangeListener listener);
 
   // --- jobs (worker thread) ----------------------------------------------
@@ -63,6 +72,8 @@ class LauncherCore {
   void fail(const std::string& message);
   // Logs "ERROR detail: <detail>" (when not empty) before fail(message).
   void fail_with_detail(const std::string& detail, const std::string& message);
+  // Stores a fetched server list (also an empty one) for take_servers().
+  void store_servers(std::vector<ServerEntry> servers);
 
   bool select_host();
   bool ensure_host();
@@ -84,6 +95,7 @@ class LauncherCore {
 
  private:
   void worker_loop();
+  // Wakes the change listener; call with no lock held.
   void notify_change();
   // Writes the status fields; the caller holds state_mutex_.
   void write_status_locked(CorePhase phase, const std::string& message, float progress,
@@ -117,9 +129,16 @@ class LauncherCore {
   std::atomic<bool> operation_running_{false};
   std::atomic<bool> cancel_requested_{false};
 
-  // Speed of the launcher update download (worker thread only).
+  // Speed of the launcher update download (worker thread only); the
+  // self-update starts it right before its download.
   SpeedMeter update_speed_;
-  ChangeListener change_listener_;
+
+  // Guards the listener slot and the count of calls in flight, never held
+  // while the listener runs.
+  std::mutex listener_mutex_;
+  std::condition_variable listener_idle_;
+  std::shared_ptr<const ChangeListener> change_listener_;
+  int listener_calls_ = 0;
 
   std::thread worker_;
 };
