@@ -19,6 +19,8 @@ struct LauncherSettings {
   std::string window_mode;
   std::map<std::string, std::string> server_nicknames;
 
+  bool operator==(const LauncherSettings&) const = default;
+
   // Never fails: any problem yields the defaults.
   static LauncherSettings load(const std::string& path);
   // Replaces the file atomically; false leaves the old file as it was.
