@@ -35,11 +35,11 @@ constexpr std::array<const char*, 15> kSplashPhrases = {
 };
 
 constexpr std::array<const char*, 25> kMarkedEveryFrame = {
-    "show_settings",   "show_logs",      "selected",        "have_servers",   "servers_loading",
-    "no_servers",      "can_play",       "play_label",      "host_label",     "host_ok",
-    "host_bad",        "overlay_visible", "is_error",       "can_cancel",     "status_message",
-    "status_detail",   "progress_width", "splash",          "update_available", "update_version",
-    "need_install_dir", "region_sel",    "font_sel",        "window_mode_sel", "show_server_settings",
+    "show_settings",    "show_logs",       "selected",   "have_servers",     "servers_loading",
+    "no_servers",       "can_play",        "play_label", "host_label",       "host_ok",
+    "host_bad",         "overlay_visible", "is_error",   "can_cancel",       "status_message",
+    "status_detail",    "progress_width",  "splash",     "update_available", "update_version",
+    "need_install_dir", "region_sel",      "font_sel",   "window_mode_sel",  "show_server_settings",
 };
 
 const char* splash_phrase(std::int64_t steady_ns) {
@@ -107,8 +107,8 @@ void sync_frame(LauncherVM& vm, std::int64_t steady_ns) {
 
   const bool selection_valid =
       vm.selected >= 0 && static_cast<std::size_t>(vm.selected) < vm.entries.size();
-  vm.can_play = !s.busy && selection_valid &&
-                vm.entries[static_cast<std::size_t>(vm.selected)].enabled;
+  vm.can_play =
+      !s.busy && selection_valid && vm.entries[static_cast<std::size_t>(vm.selected)].enabled;
 
   if (vm.nick_missing && !vm.error_dismissed) {
     vm.overlay_visible = true;
@@ -121,14 +121,8 @@ void sync_frame(LauncherVM& vm, std::int64_t steady_ns) {
   vm.servers_loading = !vm.have_servers && !vm.servers_settled;
   vm.no_servers = !vm.have_servers && vm.servers_settled;
 
-  if (vm.nickname != vm.settings.nickname || vm.game_dir != vm.settings.game_dir ||
-      vm.restore_files != vm.settings.restore_files) {
-    if (!vm.game_dir.empty() && vm.game_dir != vm.settings.game_dir && vm.platform) {
-      vm.platform->set_game_dir(vm.game_dir);
-    }
-    persist_settings(vm);
-  }
-
+  // A new game folder is read before the save below: saving first would
+  // overwrite that folder's font and window mode with the old folder's.
   if (vm.game_dir != vm.seen_game_dir) {
     vm.seen_game_dir = vm.game_dir;
     if (!vm.game_dir.empty()) {
@@ -138,6 +132,14 @@ void sync_frame(LauncherVM& vm, std::int64_t steady_ns) {
       vm.dirty("font_sel");
       vm.dirty("window_mode_sel");
     }
+  }
+
+  if (vm.nickname != vm.settings.nickname || vm.game_dir != vm.settings.game_dir ||
+      vm.restore_files != vm.settings.restore_files) {
+    if (!vm.game_dir.empty() && vm.game_dir != vm.settings.game_dir && vm.platform) {
+      vm.platform->set_game_dir(vm.game_dir);
+    }
+    persist_settings(vm);
   }
 
   if (s.phase == CorePhase::Closing) vm.quit_requested = true;
