@@ -1,6 +1,9 @@
 #include "tests/support/tls_test_server.hpp"
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "tools/dev_tls.hpp"
 
@@ -69,6 +72,22 @@ std::size_t TlsTestServer::connections() const {
 std::vector<std::string> TlsTestServer::requests() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return requests_;
+}
+
+std::string refused_base_url() {
+  // A port the kernel just handed out and took back: nothing listens there.
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof addr;
+  int port = 0;
+  if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length) == 0)
+    port = ntohs(addr.sin_port);
+  if (fd >= 0) ::close(fd);
+  if (port == 0) ADD_FAILURE() << "no free port for a refused connection";
+  return "https://127.0.0.1:" + std::to_string(port);
 }
 
 }  // namespace zelvo::launcher::test

@@ -64,4 +64,7 @@ class TlsTestServer {
   std::vector<std::string> requests_;
 };
 
+// "https://127.0.0.1:<port>" of a port where nothing listens (connections are refused).
+std::string refused_base_url();
+
 }  // namespace zelvo::launcher::test
