@@ -22,9 +22,11 @@ struct LogState {
   std::deque<std::string> recent;
 };
 
+// Never destroyed: a thread or a static destructor may still log during exit.
+// Every line is flushed already, so nothing is lost.
 LogState& state() {
-  static LogState instance;
-  return instance;
+  static LogState* instance = new LogState;
+  return *instance;
 }
 
 }  // namespace
@@ -34,7 +36,8 @@ void log_init(const std::string& path, bool append) {
   std::lock_guard<std::mutex> lock(s.mutex);
   s.file.reset();
   try {
-    auto sink = std::make_shared<spdlog::sinks::basic_file_sink_mt>(path, !append);
+    // Single-threaded sink: the log mutex already serialises every call.
+    auto sink = std::make_shared<spdlog::sinks::basic_file_sink_st>(path, !append);
     auto logger = std::make_shared<spdlog::logger>("zelvo-launcher", std::move(sink));
     logger->set_pattern("[%H:%M:%S.%e] [%l] %v", spdlog::pattern_time_type::local);
     logger->set_level(spdlog::level::trace);
