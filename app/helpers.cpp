@@ -63,7 +63,8 @@ std::string exe_path() {
 
 std::string exe_dir() {
   const std::string path = exe_path();
-  const std::size_t cut = path.find_last_of("/\\");
+  // Only '/' separates here; /proc gives the kernel's path.
+  const std::size_t cut = path.rfind('/');
   if (cut == std::string::npos) return path;
   if (cut == 0) return "/";
   return path.substr(0, cut);
