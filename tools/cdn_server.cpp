@@ -179,9 +179,10 @@ bool CdnServer::start(const CdnServerOptions& options, RequestLogFn log, std::st
     int yes = 1;
     ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   });
-  // Launchers keep one connection for all their requests.
+  // Launchers keep one connection for all their requests. An idle one holds
+  // up stop() until it times out, hence the short wait.
   server->set_keep_alive_max_count(100000);
-  server->set_keep_alive_timeout(5);
+  server->set_keep_alive_timeout(2);
   server->Get(".*", [root](const httplib::Request& req, httplib::Response& res) {
     serve_file(root, req, res);
   });
