@@ -97,6 +97,7 @@ void LauncherWindow::show() {
 
 void LauncherWindow::bring_to_front() {
   if (!window_) return;
+  log_printf("window: another start asked for the window");
   if (window_->windowStates() & Qt::WindowMinimized) {
     window_->setWindowStates(window_->windowStates() & ~Qt::WindowMinimized);
   }
