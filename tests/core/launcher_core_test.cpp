@@ -1,5 +1,6 @@
 #include "core/launcher_core.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -23,8 +24,15 @@ using test::FakePlatform;
 using test::Gate;
 using test::LogCapture;
 
-// Unreachable test nodes: flows that reach the network fail at once on the fake.
-CdnConfig test_cdn() { return CdnConfig{{"https://node-a.test", "https://node-b.test"}, "", ""}; }
+// Nodes answer only what a test registers on the fake; the rest fails at once.
+constexpr const char* kNodeA = "https://node-a.test";
+constexpr const char* kPingA = "https://node-a.test/launcher/ping.txt";
+constexpr const char* kGeoProbe = "https://geo.test/probe";
+CdnConfig test_cdn() { return CdnConfig{{kNodeA, "https://node-b.test"}, kGeoProbe, ""}; }
+
+long count_of(const std::vector<std::string>& urls, const std::string& url) {
+  return std::count(urls.begin(), urls.end(), url);
+}
 
 ServerEntry test_server() {
   ServerEntry s;
@@ -75,6 +83,57 @@ TEST_F(LauncherCoreTest, JobsRunInPostingOrderAndTheQueueDrainsOnDestruction) {
   for (int i = 1; i <= 5; ++i) core().post_job([&order, i] { order.push_back(i); });
   core_.reset();
   EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+}
+
+TEST_F(LauncherCoreTest, StartUpSelectsAHostThenLoadsServersAndChecksForAnUpdate) {
+  client_.set_head(kPingA, true);
+  core().start();
+  wait_for_worker();
+  // The update check runs although both server-list resources failed.
+  const std::vector<std::string> gets = client_.urls("GET");
+  ASSERT_FALSE(gets.empty());
+  EXPECT_EQ(gets.front(), "https://node-a.test/launcher/online.php");
+  EXPECT_EQ(gets.back(), "https://node-a.test/launcher/update.json");
+  EXPECT_EQ(core().current_host(), kNodeA);
+  EXPECT_EQ(core().snapshot().host, kNodeA);
+}
+
+TEST_F(LauncherCoreTest, StartUpStopsWhenNoNodeAnswers) {
+  core().start();
+  wait_for_worker();
+  EXPECT_TRUE(client_.urls("GET").empty());
+  EXPECT_EQ(core().snapshot().phase, CorePhase::Error);
+  EXPECT_EQ(core().current_host(), "");
+}
+
+TEST_F(LauncherCoreTest, RefreshProbesOnlyWithoutAHostAndReselectProbesAgain) {
+  client_.set_head(kPingA, true);
+  core().request_refresh();
+  core().request_refresh();
+  wait_for_worker();
+  EXPECT_EQ(count_of(client_.urls("HEAD"), kPingA), 1);
+  EXPECT_EQ(count_of(client_.urls("GET"), "https://node-a.test/launcher/online.php"), 2);
+
+  core().request_reselect_host();
+  wait_for_worker();
+  EXPECT_EQ(count_of(client_.urls("HEAD"), kPingA), 2);
+  EXPECT_EQ(count_of(client_.urls("GET"), "https://node-a.test/launcher/online.php"), 3);
+}
+
+TEST_F(LauncherCoreTest, OnlyAutoAndEmptyRegionsProbeTheGeoResource) {
+  struct Case {
+    std::string region;
+    bool probes_geo;
+  };
+  const std::vector<Case> cases = {{"auto", true}, {"", true}, {"EU", false}, {"Auto", false}};
+  for (const Case& c : cases) {
+    const long before = count_of(client_.urls("HEAD"), kGeoProbe);
+    core().set_region(c.region);
+    core().request_reselect_host();
+    wait_for_worker();
+    EXPECT_EQ(count_of(client_.urls("HEAD"), kGeoProbe) - before, c.probes_geo ? 1 : 0)
+        << "'" << c.region << "'";
+  }
 }
 
 TEST_F(LauncherCoreTest, AThrowingJobIsLoggedAndTheWorkerGoesOn) {
