@@ -1,5 +1,6 @@
 #include "ui/qt/launcher_window.hpp"
 
+#include <QColor>
 #include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
@@ -10,6 +11,7 @@
 #include <QScreen>
 #include <QUrl>
 #include <algorithm>
+#include <atomic>
 
 #include "app/log.hpp"
 #include "ui/qt/launcher_model.hpp"
@@ -71,7 +73,7 @@ bool LauncherWindow::open() {
   window_ = std::make_unique<QQuickWindow>();
   window_->setTitle(kTitle);
   window_->setIcon(application_icon());
-  window_->setColor(Qt::transparent);
+  window_->setColor(QColor(0x0c, 0x0f, 0x17));
   window_->resize(kWidth, kHeight);
   root_->setParentItem(window_->contentItem());
   root_->setSize(window_->size());
@@ -79,6 +81,13 @@ bool LauncherWindow::open() {
           [this](int width) { root_->setWidth(width); });
   connect(window_.get(), &QQuickWindow::heightChanged, root_.get(),
           [this](int height) { root_->setHeight(height); });
+  // Marks the start-up time in the log; the render thread may send it.
+  connect(
+      window_.get(), &QQuickWindow::frameSwapped, this,
+      [this] {
+        if (!first_frame_shown_.exchange(true)) log_printf("window: first frame shown");
+      },
+      Qt::DirectConnection);
 
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->geometry();

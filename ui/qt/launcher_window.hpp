@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <atomic>
 #include <memory>
 
 class QQmlEngine;
@@ -40,6 +41,7 @@ class LauncherWindow : public QObject {
   std::unique_ptr<QQuickWindow> window_;
   std::unique_ptr<QQmlEngine> engine_;
   std::unique_ptr<QQuickItem> root_;
+  std::atomic<bool> first_frame_shown_{false};
 };
 
 }  // namespace zelvo::launcher
