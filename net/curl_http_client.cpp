@@ -181,8 +181,11 @@ struct CurlHttpClient::Impl {
     return CURLE_OK;
   }
 
+  // Connected (the connect time-out bounded that); the waits for data start now.
   static int on_prereq(void* userp, char*, char*, int, int) {
-    static_cast<Impl*>(userp)->t.stage = Stage::Sent;
+    Transfer& t = static_cast<Impl*>(userp)->t;
+    t.stage = Stage::Sent;
+    t.last_activity = Clock::now();
     return CURL_PREREQFUNC_OK;
   }
 
@@ -336,8 +339,8 @@ struct CurlHttpClient::Impl {
     return true;
   }
 
-  // Runs the prepared request. wait_ms > 0 fails it once nothing was received
-  // for that long; libcurl's own time-outs cover the rest.
+  // Runs the prepared request. wait_ms > 0 fails it once a connected request
+  // received nothing for that long; libcurl's own time-outs cover the rest.
   bool perform(int wait_ms) {
     error_buffer[0] = '\0';
     t.last_activity = Clock::now();
@@ -358,7 +361,7 @@ struct CurlHttpClient::Impl {
       }
       if (running == 0) break;
       int poll_ms = 1000;
-      if (wait_ms > 0) {
+      if (wait_ms > 0 && t.stage != Stage::Connecting) {
         const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(
                               Clock::now() - t.last_activity)
                               .count();
