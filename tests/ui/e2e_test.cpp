@@ -238,6 +238,8 @@ TEST_F(LauncherE2ETest, PlayDownloadsTheGameStartsItAndExits) {
   }
 
   ASSERT_TRUE(poll([&] { return !read_text_file(runner_out).empty(); }, std::chrono::seconds(5)));
+  const std::string log = read_text_file(exe_dir + "/launcher.log");
+  EXPECT_EQ(log.find("launch: started"), log.rfind("launch: started")) << "one game start";
   const std::string connect = read_text_file(game_dir + "/z/launcher_connect.json");
   EXPECT_EQ(read_text_file(runner_out), "arg=" + game_dir +
                                             "/gta_sa.exe\n"
