@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <chrono>
@@ -204,6 +205,65 @@ class WindowTest : public ::testing::Test {
   std::int64_t clock_ns = 0;
 };
 
+// The adapter alone: what QML is told, and when.
+TEST(LauncherModelTest, NotifiesOnlyValuesThatChanged) {
+  LauncherVM vm;
+  LauncherModel model(vm);
+  QSignalSpy label(&model, &LauncherModel::host_label_changed);
+  QSignalSpy selected(&model, &LauncherModel::selected_changed);
+
+  vm.host_label = "Подключение...";
+  vm.dirty("host_label");
+  vm.dirty("host_label");
+  vm.dirty("selected");
+  EXPECT_EQ(label.count(), 1);
+  EXPECT_EQ(selected.count(), 0);
+  EXPECT_EQ(model.host_label(), "Подключение...");
+
+  vm.host_label = "Подключено (RU)";
+  EXPECT_EQ(model.host_label(), "Подключение...") << "published on the dirty mark only";
+  vm.dirty("host_label");
+  EXPECT_EQ(model.host_label(), "Подключено (RU)");
+}
+
+TEST(LauncherModelTest, TwoWayWritesReachTheRecordWithoutEchoes) {
+  LauncherVM vm;
+  LauncherModel model(vm);
+  QSignalSpy nickname(&model, &LauncherModel::nickname_changed);
+  QSignalSpy frames(&model, &LauncherModel::frame_wanted);
+  model.set_nickname("Pavel_Zorin");
+  model.set_restore_files(true);
+  EXPECT_EQ(vm.nickname, "Pavel_Zorin");
+  EXPECT_TRUE(vm.restore_files);
+  EXPECT_EQ(nickname.count(), 1);
+  vm.dirty("nickname");
+  EXPECT_EQ(nickname.count(), 1);
+  EXPECT_EQ(frames.count(), 2) << "an edit asks for the frame that saves it";
+}
+
+TEST(LauncherModelTest, ServerRowsAnnounceOnlyWhatChanged) {
+  LauncherVM vm;
+  LauncherModel model(vm);
+  QAbstractListModel* rows = model.servers();
+  QSignalSpy reset(rows, &QAbstractListModel::modelReset);
+  QSignalSpy changed(rows, &QAbstractListModel::dataChanged);
+
+  vm.servers = {ServerVM{"A", "RP", "1/10", "", true}, ServerVM{"B", "", "Выключен", "", false}};
+  vm.dirty("servers");
+  EXPECT_EQ(reset.count(), 1);
+  ASSERT_EQ(rows->rowCount(), 2);
+  EXPECT_EQ(rows->data(rows->index(1), ServerListModel::PlayersRole).toString(), "Выключен");
+  EXPECT_FALSE(rows->data(rows->index(1), ServerListModel::EnabledRole).toBool());
+
+  vm.servers[1].nick = "Ivan";
+  vm.dirty("servers");
+  vm.dirty("servers");
+  EXPECT_EQ(reset.count(), 1);
+  ASSERT_EQ(changed.count(), 1);
+  EXPECT_EQ(changed.at(0).at(0).value<QModelIndex>().row(), 1);
+  EXPECT_EQ(rows->data(rows->index(1), ServerListModel::NickRole).toString(), "Ivan");
+}
+
 TEST_F(WindowTest, NavigationSwitchesTheViews) {
   start(with_game_and_nick());
   EXPECT_TRUE(visible("view-play"));
@@ -229,6 +289,27 @@ TEST_F(WindowTest, NavigationSwitchesTheViews) {
   EXPECT_TRUE(
       text_of("logtext").startsWith("Zelvo Launcher v0.47 (pc)\nhost: https://cdn-ru.test\n"));
   EXPECT_TRUE(loop->animating()) << "the logs view refreshes itself";
+}
+
+TEST_F(WindowTest, LogStatusShowsForTwoHundredFortyFrames) {
+  start(with_game_and_nick());
+  click("nav-logs");
+  click("copy-logs");
+  ASSERT_EQ(platform.clipboard_texts().size(), 1u);
+  EXPECT_EQ(platform.clipboard_texts()[0], vm.log_text);
+  EXPECT_EQ(text_of("logstatus"), "Скопировано в буфер обмена");
+  click("nav-play");
+  EXPECT_TRUE(loop->animating()) << "the status timer counts frames at the display rate";
+  // Frame counting itself belongs to the model's tests; here the timer ends
+  // within its 240 frames and the loop goes back to waiting.
+  for (int i = 0; i < 240 && !vm.log_status.empty(); ++i) loop->frame();
+  EXPECT_TRUE(vm.log_status.empty());
+  EXPECT_FALSE(loop->animating());
+
+  platform.set_clipboard_result(false);
+  click("nav-logs");
+  click("copy-logs");
+  EXPECT_EQ(text_of("logstatus"), "Не удалось скопировать");
 }
 
 TEST_F(WindowTest, RowsSelectOnlyWhenEnabledAndGearsOpenTheirDialog) {
