@@ -10,7 +10,6 @@
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <chrono>
-#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -33,11 +32,6 @@ using Clock = std::chrono::steady_clock;
 // Where the Play button's centre lies in the 980 x 640 window.
 constexpr int kPlayX = 605;
 constexpr int kPlayY = 582;
-
-std::string build_dir() {
-  const char* dir = std::getenv("ZELVO_BUILD_DIR");
-  return dir ? dir : "";
-}
 
 bool poll(const std::function<bool()>& done, std::chrono::milliseconds limit) {
   const auto deadline = Clock::now() + limit;
@@ -84,9 +78,8 @@ class LauncherE2ETest : public ::testing::Test {
 
   void SetUp() override {
     if (qEnvironmentVariableIsEmpty("DISPLAY")) GTEST_SKIP() << "needs an X display (Xvfb)";
-    ASSERT_FALSE(build_dir().empty());
-    launcher_binary = build_dir() + "/ZelvoLauncher";
-    cdn_binary = build_dir() + "/tools/zelvo-cdn";
+    launcher_binary = ZELVO_LAUNCHER_BINARY;
+    cdn_binary = ZELVO_CDN_BINARY;
     create_directories(runtime);
     QFile::setPermissions(QString::fromStdString(runtime),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

@@ -178,7 +178,7 @@ class WindowTest : public ::testing::Test {
   QImage grab(const char* screenshot) {
     QImage image = window->window()->grabWindow();
     QString folder = qEnvironmentVariable("ZELVO_SCREENSHOT_DIR");
-    if (folder.isEmpty()) folder = qEnvironmentVariable("ZELVO_BUILD_DIR") + "/screenshots";
+    if (folder.isEmpty()) folder = ZELVO_SCREENSHOT_DEFAULT_DIR;
     QDir().mkpath(folder);
     image.save(folder + "/" + screenshot + ".png");
     return image;
