@@ -1,8 +1,10 @@
 #include "tools/cdn_cli.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 
 #include "tools/cdn_documents.hpp"
@@ -170,12 +172,15 @@ int run_serve(const std::vector<std::string>& args, std::ostream& out, std::ostr
     return failure(err, error);
 
   out << "ca file: " << server.ca_file() << "\n";
+  std::vector<std::string> nodes;
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(options.root, ec)) {
     std::error_code type_ec;
     if (std::filesystem::is_directory(entry.path() / "launcher", type_ec))
-      out << "node: " << server.base_url() << "/" << entry.path().filename().string() << "\n";
+      nodes.push_back(entry.path().filename().string());
   }
+  std::sort(nodes.begin(), nodes.end());
+  for (const auto& node : nodes) out << "node: " << server.base_url() << "/" << node << "\n";
   out << "serving " << server.base_url() << std::endl;
   if (serve_wait) serve_wait();
   server.stop();
@@ -200,11 +205,12 @@ int run_cdn_cli(const std::vector<std::string>& args, std::ostream& out, std::os
                 const std::function<void()>& serve_wait) {
   if (args.empty()) return usage_error(err, "no command given");
   const std::string& command = args[0];
-  for (const auto& arg : args) {
-    if (arg == "--help" || arg == "-h" || command == "help") {
-      out << kUsage;
-      return 0;
-    }
+  const bool help = command == "help" || std::any_of(args.begin(), args.end(), [](const auto& a) {
+                      return a == "--help" || a == "-h";
+                    });
+  if (help) {
+    out << kUsage;
+    return 0;
   }
   if (command == "manifest") return run_manifest(args, out, err);
   if (command == "update") return run_update(args, out, err);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <regex>
 #include <system_error>
 
 #include <nlohmann/json.hpp>
@@ -123,9 +122,19 @@ bool list_files(const std::string& dir, std::vector<FoundFile>& out, std::string
   return true;
 }
 
+// Digits, separated by single dots: "0.48", "1.2.3".
 bool is_dotted_version(const std::string& version) {
-  static const std::regex kVersion("[0-9]+(\\.[0-9]+)*");
-  return std::regex_match(version, kVersion);
+  bool digit_before = false;
+  for (char c : version) {
+    if (c >= '0' && c <= '9') {
+      digit_before = true;
+    } else if (c == '.' && digit_before) {
+      digit_before = false;
+    } else {
+      return false;
+    }
+  }
+  return digit_before;
 }
 
 bool is_http_url(const std::string& url) {

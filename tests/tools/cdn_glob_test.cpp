@@ -9,8 +9,8 @@ namespace zelvo::launcher {
 namespace {
 
 struct MatchCase {
-  const char* pattern;
-  const char* path;
+  std::string pattern;
+  std::string path;
   bool matches;
 };
 
@@ -44,7 +44,7 @@ TEST(GlobPatternTest, MatchesWholeRelativePaths) {
       {"\\*.txt", "*.txt", true},
       {"\\*.txt", "a.txt", false},
       {"*", "", true},
-      {"*a*a*a*a*a*a*a*a*b", std::string(200, 'a').c_str(), false},  // no blow-up
+      {"*a*a*a*a*a*a*a*a*b", std::string(200, 'a'), false},  // no blow-up
   };
   for (const auto& c : cases) {
     GlobPattern pattern;
