@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -147,9 +148,10 @@ class LauncherE2ETest : public ::testing::Test {
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   }
 
-  std::unique_ptr<QProcess> start_launcher() {
+  std::unique_ptr<QProcess> start_launcher(const QStringList& extra_env = {}) {
     auto p = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& pair : extra_env) env.insert(pair.section('=', 0, 0), pair.section('=', 1));
     env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime));
     env.insert("ZELVO_GAME_RUNNER", QString::fromStdString(runner));
     env.remove("ZELVO_CDN_CONFIG");
@@ -280,6 +282,21 @@ TEST_F(LauncherE2ETest, SecondStartRaisesTheFirstWindowAndExits) {
 
   other.kill();
   other.waitForFinished(3000);
+}
+
+TEST_F(LauncherE2ETest, WindowIsSizedInDeviceIndependentPixels) {
+  launcher = start_launcher({"QT_SCALE_FACTOR=1.5"});
+  const QString window = window_of(*launcher);
+  ASSERT_FALSE(window.isEmpty());
+  // 1.5 x 980 x 640, centred, or at the corner of a smaller screen.
+  const QStringList screen = run("xdotool", {"getdisplaygeometry"}).split(' ');
+  ASSERT_EQ(screen.size(), 2);
+  const int x = std::max(0, (screen[0].toInt() - 1470) / 2);
+  const int y = std::max(0, (screen[1].toInt() - 960) / 2);
+  const QString geometry = run("xdotool", {"getwindowgeometry", window});
+  EXPECT_TRUE(geometry.contains("Geometry: 1470x960")) << geometry.toStdString();
+  EXPECT_TRUE(geometry.contains(QString("Position: %1,%2 ").arg(x).arg(y)))
+      << geometry.toStdString();
 }
 
 }  // namespace
