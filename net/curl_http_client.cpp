@@ -407,7 +407,7 @@ struct CurlHttpClient::Impl {
       }
       return true;
     }
-    // A response that ended without its header block being seen (not expected).
+    // A 3xx whose Location libcurl did not follow (an empty one) is itself the answer.
     if (t.stage != Stage::Body) {
       const bool ok = begin_body();
       if (t.fd >= 0) {

@@ -26,7 +26,6 @@ TlsTestServer::TlsTestServer(Scheme scheme) : scheme_(scheme) {
   }
   // Many sequential requests share one connection, as a CDN allows.
   server_->set_keep_alive_max_count(100000);
-  server_->set_keep_alive_timeout(5);
   server_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
     std::lock_guard<std::mutex> lock(mutex_);
     peers_.emplace(req.remote_addr, req.remote_port);
