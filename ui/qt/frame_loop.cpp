@@ -99,13 +99,10 @@ void FrameLoop::frame() {
     return;
   }
   // A handler waiting in a modal dialog runs a nested event loop; the frame
-  // comes after the handler, as it would after any other event.
-  if (model_.in_event()) {
-    request_frame();
-    return;
-  }
+  // comes when the handler returns (it asks for one), as after any event.
+  if (model_.in_event()) return;
+  // Qt Quick renders the document on its own whenever this changed it.
   sync_frame(vm_, clock_());
-  window_.update();
   if (close_requested_) {
     finish();
     return;

@@ -15,8 +15,8 @@ class LauncherModel;
 struct LauncherVM;
 class QueuedRelay;
 
-// The launcher's main loop on Qt's event loop. One frame is sync_frame
-// followed by a render of the window. Frames run after every input event,
+// The launcher's main loop on Qt's event loop. One frame is sync_frame; the
+// window then renders whatever it changed. Frames run after every input event,
 // whenever another thread calls the waker, at the display rate while
 // something moves on screen (busy overlay, log status timer, logs view),
 // and otherwise at least every 10 seconds. The loop ends before the first
