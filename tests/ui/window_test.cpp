@@ -7,6 +7,8 @@
 #include <QColor>
 #include <QDir>
 #include <QImage>
+#include <QQmlContext>
+#include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSignalSpy>
@@ -262,6 +264,17 @@ TEST(LauncherModelTest, ServerRowsAnnounceOnlyWhatChanged) {
   ASSERT_EQ(changed.count(), 1);
   EXPECT_EQ(changed.at(0).at(0).value<QModelIndex>().row(), 1);
   EXPECT_EQ(rows->data(rows->index(1), ServerListModel::NickRole).toString(), "Ivan");
+}
+
+TEST_F(WindowTest, DocumentComesFromMemoryAndNamesTheModel) {
+  start(with_game_and_nick());
+  const QQmlContext* context = qmlContext(window->root());
+  ASSERT_TRUE(context);
+  EXPECT_EQ(context->baseUrl(), QUrl("[document from memory]"));
+  EXPECT_EQ(window->root()->property("launcher").value<QObject*>(), model.get());
+  EXPECT_EQ(window->window()->title(), "Zelvo Launcher");
+  EXPECT_EQ(window->window()->size(), QSize(980, 640));
+  EXPECT_FALSE(window->window()->icon().isNull());
 }
 
 TEST_F(WindowTest, NavigationSwitchesTheViews) {

@@ -52,13 +52,6 @@ struct Backbone {
   std::unique_ptr<CurlHttpClient> http;
   std::unique_ptr<LinuxPlatform> platform;
   std::unique_ptr<LauncherCore> core;
-
-  ~Backbone() {
-    core.reset();
-    platform.reset();
-    http.reset();
-    vm.reset();
-  }
 };
 
 // The window part of a run; returns the exit code. The caller's core is
