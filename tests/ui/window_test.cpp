@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QColor>
 #include <QDir>
+#include <QFileDialog>
 #include <QImage>
 #include <QQmlContext>
 #include <QQmlEngine>
@@ -31,6 +33,7 @@
 #include "tests/support/fake_platform.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "ui/launcher_vm.hpp"
+#include "ui/qt/desktop_services_qt.hpp"
 #include "ui/qt/fonts.hpp"
 #include "ui/qt/frame_loop.hpp"
 #include "ui/qt/launcher_model.hpp"
@@ -275,6 +278,47 @@ TEST_F(WindowTest, DocumentComesFromMemoryAndNamesTheModel) {
   EXPECT_EQ(window->window()->title(), "Zelvo Launcher");
   EXPECT_EQ(window->window()->size(), QSize(980, 640));
   EXPECT_FALSE(window->window()->icon().isNull());
+}
+
+// The Qt desktop services answer the platform's requests.
+class DesktopServicesTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ensure_application(); }
+  QtDesktopServices services;
+  TempDir dir;
+};
+
+TEST_F(DesktopServicesTest, FolderPickerOpensAtTheFolderWithItsTitle) {
+  create_directories(dir.file("games/inner"));
+  QString title;
+  QString opened_at;
+  bool answered = false;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog) return;
+    title = dialog->windowTitle();
+    opened_at = dialog->directory().absolutePath();
+    dialog->selectFile(QString::fromStdString(dir.file("games/inner")));
+    static_cast<QDialog*>(dialog)->accept();
+    answered = true;
+  });
+  const std::string chosen =
+      services.pick_folder("Куда установить Zelvo Online?", dir.file("games"));
+  ASSERT_TRUE(answered);
+  EXPECT_EQ(title, "Куда установить Zelvo Online?");
+  EXPECT_EQ(opened_at.toStdString(), dir.file("games"));
+  EXPECT_EQ(chosen, dir.file("games/inner"));
+
+  QTimer::singleShot(0, [] {
+    if (QWidget* dialog = QApplication::activeModalWidget()) dialog->close();
+  });
+  EXPECT_EQ(services.pick_folder("Куда установить Zelvo Online?", dir.file("games")), "");
+}
+
+TEST_F(DesktopServicesTest, ClipboardAndMissingLogFile) {
+  EXPECT_TRUE(services.copy_text("строка лога\n"));
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "строка лога\n");
+  EXPECT_FALSE(services.show_file(dir.file("no-such.log")));
 }
 
 TEST_F(WindowTest, NavigationSwitchesTheViews) {
