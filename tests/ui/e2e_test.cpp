@@ -299,5 +299,33 @@ TEST_F(LauncherE2ETest, WindowIsSizedInDeviceIndependentPixels) {
       << geometry.toStdString();
 }
 
+// Without any font the window cannot show its texts: exit 1, with the reason
+// in the log. Qt's offscreen platform needs no display.
+TEST(LauncherStartTest, ExitsWithOneWhenNoFontFaceLoads) {
+  TempDir dir;
+  create_directories(dir.file("launcher"));
+  create_directories(dir.file("runtime"));
+  ASSERT_TRUE(QFile::copy(ZELVO_LAUNCHER_BINARY,
+                          QString::fromStdString(dir.file("launcher/ZelvoLauncher"))));
+  write_text_file(dir.file("fonts.conf"),
+                  "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n"
+                  "<fontconfig><dir>" +
+                      dir.file("no-fonts") + "</dir><cachedir>" + dir.file("fc-cache") +
+                      "</cachedir></fontconfig>\n");
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("FONTCONFIG_FILE", QString::fromStdString(dir.file("fonts.conf")));
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("XDG_RUNTIME_DIR", QString::fromStdString(dir.file("runtime")));
+  env.insert("ZELVO_CDN_CONFIG", QString::fromStdString(dir.file("no-cdn.json")));
+  p.setProcessEnvironment(env);
+  p.start(QString::fromStdString(dir.file("launcher/ZelvoLauncher")), {});
+  ASSERT_TRUE(p.waitForFinished(15000));
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p.exitCode(), 1);
+  EXPECT_NE(read_text_file(dir.file("launcher/launcher.log")).find("window: no regular font face"),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace zelvo::launcher
