@@ -134,9 +134,9 @@ class WindowTest : public ::testing::Test {
     QCoreApplication::processEvents();
   }
 
-  // Frames (with the worker's time to act) until done() or two seconds pass.
+  // Frames (with the worker's time to act) until done() or five seconds pass.
   void frames_until(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     frame();
     while (!done() && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
