@@ -109,7 +109,9 @@ void LauncherCore::request_reselect_host() {
 
 void LauncherCore::request_play(const std::string& nickname, const ServerEntry& server,
                                 bool restore_files) {
-  if (operation_running_.exchange(true)) return;
+  // Between Closing and the window's last frame a click must not start the
+  // game a second time.
+  if (handed_over() || operation_running_.exchange(true)) return;
   cancel_requested_.exchange(false);
   {
     std::lock_guard<std::mutex> lock(state_mutex_);
@@ -123,12 +125,17 @@ void LauncherCore::request_play(const std::string& nickname, const ServerEntry& 
 }
 
 void LauncherCore::request_self_update() {
-  if (operation_running_.exchange(true)) return;
+  if (handed_over() || operation_running_.exchange(true)) return;
   cancel_requested_.exchange(false);
   post_job([this] {
     OperationGuard guard(operation_running_);
     run_self_update();
   });
+}
+
+bool LauncherCore::handed_over() const {
+  std::lock_guard<std::mutex> lock(state_mutex_);
+  return phase_ == CorePhase::Closing;
 }
 
 void LauncherCore::cancel() {

@@ -97,6 +97,8 @@ class LauncherCore {
   void worker_loop();
   // Wakes the change listener; call with no lock held.
   void notify_change();
+  // A job handed the launcher's work to another process (game or update).
+  bool handed_over() const;
   // Writes the status fields; the caller holds state_mutex_.
   void write_status_locked(CorePhase phase, const std::string& message, float progress,
                            const std::string& detail);

@@ -241,6 +241,23 @@ TEST_F(LauncherCoreTest, WhileAnOperationRunsOnlySetReadyIsIgnored) {
   EXPECT_FLOAT_EQ(s.progress, 1.0f);
 }
 
+TEST_F(LauncherCoreTest, NoOperationStartsAfterTheWorkWasHandedOver) {
+  client_.set_head(kPingA, true);
+  client_.set_get("https://node-a.test/launcher/pc/files.json", "[]");
+  core().set_region("ru");
+  core().request_play("Nick", test_server(), false);
+  wait_for_worker();
+  ASSERT_EQ(core().snapshot().phase, CorePhase::Closing);
+  ASSERT_EQ(platform_.launches().size(), 1u);
+
+  // A click that reaches the core before the window closes.
+  core().request_play("Nick", test_server(), false);
+  core().request_self_update();
+  wait_for_worker();
+  EXPECT_EQ(core().snapshot().message, "Приятной игры!");
+  EXPECT_EQ(platform_.launches().size(), 1u);
+}
+
 TEST_F(LauncherCoreTest, CancelFlagIsClearedOnlyByAnAcceptedOperation) {
   block_worker();
   core().cancel();
