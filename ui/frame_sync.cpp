@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstddef>
 
-#include "config/client_config.hpp"
 #include "core/launcher_core.hpp"
 #include "net/host_selection.hpp"
 #include "platform/platform.hpp"
@@ -121,25 +120,18 @@ void sync_frame(LauncherVM& vm, std::int64_t steady_ns) {
   vm.servers_loading = !vm.have_servers && !vm.servers_settled;
   vm.no_servers = !vm.have_servers && vm.servers_settled;
 
-  // A new game folder is read before the save below: saving first would
-  // overwrite that folder's font and window mode with the old folder's.
-  if (vm.game_dir != vm.seen_game_dir) {
-    vm.seen_game_dir = vm.game_dir;
-    if (!vm.game_dir.empty()) {
-      std::string value;
-      if (ClientConfig::read_font(vm.game_dir, value)) vm.font_sel = value;
-      if (ClientConfig::read_window_mode(vm.game_dir, value)) vm.window_mode_sel = value;
-      vm.dirty("font_sel");
-      vm.dirty("window_mode_sel");
-    }
-  }
+  if (vm.game_dir != vm.seen_game_dir) adopt_client_config(vm);
 
+  // Typed edits reach launcher.json only: the game folder box passes through
+  // half-typed paths, and no other program's folder gets a client_config.json.
+  // The game folder's own file is written by the next handler that persists
+  // (Play among them).
   if (vm.nickname != vm.settings.nickname || vm.game_dir != vm.settings.game_dir ||
       vm.restore_files != vm.settings.restore_files) {
     if (!vm.game_dir.empty() && vm.game_dir != vm.settings.game_dir && vm.platform) {
       vm.platform->set_game_dir(vm.game_dir);
     }
-    persist_settings(vm);
+    save_launcher_settings(vm);
   }
 
   if (s.phase == CorePhase::Closing) vm.quit_requested = true;

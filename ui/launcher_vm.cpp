@@ -10,6 +10,7 @@
 #include "app/version.hpp"
 #include "config/client_config.hpp"
 #include "core/launcher_core.hpp"
+#include "files/file_digest.hpp"
 #include "platform/platform.hpp"
 
 namespace zelvo::launcher {
@@ -218,7 +219,7 @@ void on_update_launcher(LauncherVM& vm) {
 
 void on_android_only(LauncherVM&) {}
 
-void persist_settings(LauncherVM& vm) {
+void save_launcher_settings(LauncherVM& vm) {
   vm.settings.nickname = vm.nickname;
   vm.settings.game_dir = vm.game_dir;
   vm.settings.restore_files = vm.restore_files;
@@ -227,10 +228,24 @@ void persist_settings(LauncherVM& vm) {
   }
   vm.settings.window_mode = vm.window_mode_sel;
   vm.settings.save(vm.settings_path);
+}
+
+void persist_settings(LauncherVM& vm) {
+  save_launcher_settings(vm);
   if (!vm.game_dir.empty()) {
     ClientConfig::write_font(vm.game_dir, vm.font_sel);
     ClientConfig::write_window_mode(vm.game_dir, vm.window_mode_sel);
   }
+}
+
+void adopt_client_config(LauncherVM& vm) {
+  vm.seen_game_dir = vm.game_dir;
+  if (vm.game_dir.empty() || !file_exists(client_config_path(vm.game_dir))) return;
+  std::string value;
+  if (ClientConfig::read_font(vm.game_dir, value)) vm.font_sel = value;
+  if (ClientConfig::read_window_mode(vm.game_dir, value)) vm.window_mode_sel = value;
+  vm.dirty("font_sel");
+  vm.dirty("window_mode_sel");
 }
 
 std::string server_key(const ServerEntry& entry) {
@@ -303,6 +318,8 @@ void apply_picked_dir(LauncherVM& vm, const std::string& path) {
   if (dir.empty()) return;
   vm.game_dir = dir;
   if (vm.platform) vm.platform->set_game_dir(dir);
+  // An existing installation keeps its in-game font and window mode.
+  adopt_client_config(vm);
   persist_settings(vm);
   vm.dirty("game_dir");
 }

@@ -123,7 +123,15 @@ void on_update_launcher(LauncherVM& vm);
 void on_android_only(LauncherVM& vm);
 
 // Supporting operations.
+// launcher.json, then the game folder's client configuration.
 void persist_settings(LauncherVM& vm);
+// launcher.json only: used while the user types, when the folder in the text
+// box may be a half-typed path through unrelated existing folders.
+void save_launcher_settings(LauncherVM& vm);
+// A game folder that already has a client_config.json brings its own font and
+// window mode; for a folder without one the current choice stays and is
+// written at the next persist_settings.
+void adopt_client_config(LauncherVM& vm);
 std::string server_key(const ServerEntry& entry);
 void rebuild_server_rows(LauncherVM& vm);
 void rebuild_log_text(LauncherVM& vm);

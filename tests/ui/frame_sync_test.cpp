@@ -8,6 +8,7 @@
 
 #include "app/helpers.hpp"
 #include "config/client_config.hpp"
+#include "files/file_digest.hpp"
 #include "config/launcher_settings.hpp"
 #include "core/launcher_core.hpp"
 #include "net/cdn_config.hpp"
@@ -340,6 +341,27 @@ TEST_F(FrameSyncTest, TwoWayEditsAreSavedOnTheNextFrame) {
   std::string font;
   ASSERT_TRUE(ClientConfig::read_font(other, font));
   EXPECT_EQ(font, "roboto");
+}
+
+TEST_F(FrameSyncTest, TypingAFolderWritesNoClientConfigurationOnTheWay) {
+  vm.font_sel = "tahoma";
+  const std::string target = dir.file("games/ZelvoOnline");
+  create_directories(dir.file("games"));
+  for (std::size_t n = 1; n <= target.size(); ++n) {
+    vm.game_dir = target.substr(0, n);
+    sync();
+  }
+  EXPECT_EQ(saved().game_dir, target);
+  EXPECT_FALSE(file_exists(dir.path() + "/client_config.json"));
+  EXPECT_FALSE(file_exists(dir.file("games/client_config.json")));
+  // A folder without its own configuration keeps the current choice, which
+  // the next handler that persists writes there.
+  EXPECT_EQ(vm.font_sel, "tahoma");
+  create_directories(target);
+  on_set_window_mode(vm, {"windowed"});
+  std::string font;
+  ASSERT_TRUE(ClientConfig::read_font(target, font));
+  EXPECT_EQ(font, "tahoma");
 }
 
 TEST_F(FrameSyncTest, ClearedGameFolderIsSavedButNotHandedToThePlatform) {

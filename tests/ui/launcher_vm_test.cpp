@@ -522,6 +522,33 @@ TEST_F(ModelTest, BrowseDirTakesThePickedFolder) {
   EXPECT_EQ(platform.picked_initial_folders(), (std::vector<std::string>{"", expected}));
 }
 
+TEST_F(ModelTest, PickedInstallationKeepsItsOwnFontAndWindowMode) {
+  const std::string installed = dir.file("installed/ZelvoOnline");
+  test::write_text_file(installed + "/client_config.json",
+                        R"({"font": "verdana", "window": {"mode": "windowed"}, "chat": 3})");
+  const std::string fresh = dir.file("fresh/ZelvoOnline");
+  create_directories(fresh);
+  vm.font_sel = "arial";
+  vm.window_mode_sel = "borderless";
+
+  platform.set_pick_folder_result(installed);
+  on_browse_dir(vm);
+  EXPECT_EQ(vm.font_sel, "verdana");
+  EXPECT_EQ(vm.window_mode_sel, "windowed");
+  std::string font;
+  ASSERT_TRUE(ClientConfig::read_font(installed, font));
+  EXPECT_EQ(font, "verdana");
+  EXPECT_NE(test::read_text_file(installed + "/client_config.json").find("\"chat\": 3"),
+            std::string::npos);
+
+  // A folder without a client configuration takes the current choice.
+  platform.set_pick_folder_result(fresh);
+  on_browse_dir(vm);
+  EXPECT_EQ(vm.font_sel, "verdana");
+  ASSERT_TRUE(ClientConfig::read_font(fresh, font));
+  EXPECT_EQ(font, "verdana");
+}
+
 TEST_F(ModelTest, BrowseDirCancelledChangesNothing) {
   vm.need_install_dir = true;
   for (const char* answer : {"", "/"}) {
