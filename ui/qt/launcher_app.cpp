@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -68,6 +69,9 @@ int run_window(int argc, char** argv, Backbone& b, SingleInstance& instance) {
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
   }
   QApplication app(argc, argv);
+  // Qt adopts the environment's locale; numbers in texts and log lines keep
+  // their decimal point under a Russian one.
+  std::setlocale(LC_NUMERIC, "C");
   app.setQuitOnLastWindowClosed(false);
   app.setApplicationName("Zelvo Launcher");
   app.setDesktopFileName("zelvo-launcher");
