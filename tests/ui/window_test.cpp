@@ -505,7 +505,7 @@ TEST_F(WindowTest, TypedNicknameAndRestoreOptionAreSavedOnTheNextFrame) {
   frame();
   EXPECT_TRUE(saved().restore_files);
   EXPECT_TRUE(visible("tick"));
-  EXPECT_EQ(pixel(grab("settings-view"), "cbox", {4, 12}), QColor("#4be3a7"));
+  EXPECT_EQ(pixel(grab("settings-restore-checked"), "cbox", {4, 12}), QColor("#4be3a7"));
 }
 
 TEST_F(WindowTest, OverlayFollowsThePhase) {
