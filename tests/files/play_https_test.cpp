@@ -104,6 +104,9 @@ class PlayHttpsTest : public ::testing::Test {
     }
     return out;
   }
+  // A handler may still be cancelling the core, which dies before the server.
+  ~PlayHttpsTest() override { server.stop(); }
+
   void play(bool restore) {
     ServerEntry entry;
     entry.address = "10.0.0.1";

@@ -123,7 +123,10 @@ class SelfUpdateTest : public ::testing::Test {
     server_.start();
   }
 
-  void TearDown() override { core_.reset(); }
+  void TearDown() override {
+    server_.stop();  // a handler may still be cancelling the core
+    core_.reset();
+  }
 
   void serve_update_json(const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex_);

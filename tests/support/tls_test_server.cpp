@@ -36,7 +36,9 @@ TlsTestServer::TlsTestServer(Scheme scheme) : scheme_(scheme) {
   if (port_ <= 0) ADD_FAILURE() << "test server cannot bind to 127.0.0.1";
 }
 
-TlsTestServer::~TlsTestServer() {
+TlsTestServer::~TlsTestServer() { stop(); }
+
+void TlsTestServer::stop() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;

@@ -32,6 +32,9 @@ class TlsTestServer {
 
   httplib::Server& server() { return *server_; }
   void start();
+  // Waits for running handlers to end. Fixtures whose handlers reach objects
+  // declared after the server call it before those objects go away.
+  void stop();
 
   // "https://127.0.0.1:<port>" (or "http://...").
   std::string base_url() const;
