@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QColor>
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 #include <QImage>
 #include <QQmlContext>
@@ -20,6 +21,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <thread>
@@ -604,15 +606,51 @@ TEST_F(WindowTest, ClosingPhaseEndsTheLoop) {
   EXPECT_TRUE(loop->finished());
 }
 
+// Runs a call when the watched object receives an event of one type; being
+// installed last, it sees the event before the frame loop's filter does.
+class OnEvent : public QObject {
+ public:
+  OnEvent(QEvent::Type type, std::function<void()> call) : type_(type), call_(std::move(call)) {}
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == type_) call_();
+    return false;
+  }
+
+ private:
+  QEvent::Type type_;
+  std::function<void()> call_;
+};
+
 TEST_F(WindowTest, ClosingTheWindowEndsTheLoopAfterOneMoreFrame) {
   start(with_game_and_nick());
+  ASSERT_FALSE(vm.overlay_visible);
+  // The start-up work is over, so nothing else sets the core's state.
+  std::promise<void> idle;
+  core->post_job([&idle] { idle.set_value(); });
+  idle.get_future().wait();
+  // The core's state changes as the close arrives: only a frame synchronised
+  // after the close request shows it.
+  OnEvent on_close(QEvent::Close, [this] {
+    core->set_status(CorePhase::Downloading, "Скачиваем файлы...", 0.5f, "");
+  });
+  window->window()->installEventFilter(&on_close);
   QTimer::singleShot(0, [this] { window->window()->close(); });
   QTimer watchdog;
+  bool timed_out = false;
   watchdog.setSingleShot(true);
-  QObject::connect(&watchdog, &QTimer::timeout, [this] { window->window()->close(); });
+  QObject::connect(&watchdog, &QTimer::timeout, [&] {
+    timed_out = true;
+    vm.quit_requested = true;
+    loop->request_frame();
+  });
   watchdog.start(3000);
   loop->run();
+  EXPECT_FALSE(timed_out) << "the close request must end the loop";
   EXPECT_TRUE(loop->finished());
+  EXPECT_TRUE(vm.overlay_visible) << "the frame of the close is still synchronised";
+  EXPECT_EQ(vm.progress_width, "50%");
   EXPECT_FALSE(vm.quit_requested);
 }
 
