@@ -329,5 +329,32 @@ TEST(LauncherStartTest, ExitsWithOneWhenNoFontFaceLoads) {
             std::string::npos);
 }
 
+// A platform named in the environment that needs a display it cannot reach
+// is a window that cannot be set up: exit 1, not Qt's abort.
+TEST(LauncherStartTest, ExitsWithOneWhenTheNamedPlatformHasNoDisplay) {
+  TempDir dir;
+  create_directories(dir.file("launcher"));
+  create_directories(dir.file("runtime"));
+  ASSERT_TRUE(QFile::copy(ZELVO_LAUNCHER_BINARY,
+                          QString::fromStdString(dir.file("launcher/ZelvoLauncher"))));
+  for (const char* platform : {"xcb", "wayland;xcb"}) {
+    SCOPED_TRACE(platform);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", platform);
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(dir.file("runtime")));
+    env.insert("ZELVO_CDN_CONFIG", QString::fromStdString(dir.file("no-cdn.json")));
+    p.setProcessEnvironment(env);
+    p.start(QString::fromStdString(dir.file("launcher/ZelvoLauncher")), {});
+    ASSERT_TRUE(p.waitForFinished(15000));
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_NE(read_text_file(dir.file("launcher/launcher.log")).find("window: no display"),
+              std::string::npos);
+  }
+}
+
 }  // namespace
 }  // namespace zelvo::launcher

@@ -1,6 +1,7 @@
 #include "ui/qt/launcher_app.hpp"
 
 #include <QApplication>
+#include <QString>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
 #include <clocale>
@@ -39,8 +40,12 @@ bool has_updated_flag(int argc, char** argv) {
 // Qt aborts when it cannot reach a display; without one, fail like any
 // other window set-up error instead.
 bool display_reachable() {
-  const char* platform = std::getenv("QT_QPA_PLATFORM");
-  if (platform && *platform) return true;
+  // A platform chosen by name needs a display only when it is X11 or Wayland
+  // (a list such as "wayland;xcb" starts with the one tried first).
+  const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM");
+  if (!platform.isEmpty() && !platform.startsWith("xcb") && !platform.startsWith("wayland")) {
+    return true;
+  }
   const char* x11 = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   return (x11 && *x11) || (wayland && *wayland);
