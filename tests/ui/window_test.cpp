@@ -429,6 +429,22 @@ TEST_F(WindowTest, PlayWithoutGameFolderAsksForOne) {
   EXPECT_TRUE(platform.launches().empty());
 }
 
+TEST_F(WindowTest, PickedFolderReplacesTheTypedOneInTheBox) {
+  start(with_game_and_nick());
+  click("nav-settings");
+  type_into("game-dir", "/tmp/typed");
+  frame();
+  EXPECT_EQ(saved().game_dir, "/tmp/typed");
+  create_directories(dir.file("picked"));
+  platform.set_pick_folder_result(dir.file("picked"));
+  click("browse-btn");
+  const QString picked = QString::fromStdString(dir.file("picked/ZelvoOnline"));
+  EXPECT_EQ(item("game-dir")->property("input").value<QObject*>()->property("text").toString(),
+            picked)
+      << "the box follows the model after the user typed in it";
+  EXPECT_EQ(saved().game_dir, picked.toStdString());
+}
+
 TEST_F(WindowTest, PlayWithoutNicknameShowsTheHintUntilOk) {
   start(with_game_and_nick(""));
   click("play");
