@@ -115,7 +115,10 @@ class SelfUpdateTest : public ::testing::Test {
     s.Get("/launcher/linux/cancelled", [this](const httplib::Request&, httplib::Response& res) {
       res.set_content_provider(kBigSize, "application/octet-stream",
                                [this](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                                 if (offset > 0) core_->cancel();
+                                 if (offset > 0) {
+                                   std::lock_guard<std::mutex> lock(mutex_);
+                                   if (core_) core_->cancel();
+                                 }
                                  const std::string piece(std::min<std::size_t>(65536, kBigSize - offset), 'x');
                                  return sink.write(piece.data(), piece.size());
                                });
@@ -124,8 +127,14 @@ class SelfUpdateTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    server_.stop();  // a handler may still be cancelling the core
-    core_.reset();
+    {
+      // A handler may still be cancelling the core.
+      std::lock_guard<std::mutex> lock(mutex_);
+      core_.reset();
+    }
+    // The server would wait out the client's kept-alive connection.
+    client_.reset();
+    server_.stop();
   }
 
   void serve_update_json(const std::string& text) {
@@ -144,7 +153,8 @@ class SelfUpdateTest : public ::testing::Test {
     CdnConfig cdn;
     cdn.nodes = {server_.base_url()};
     cdn.geo_probe = server_.url("/geo");
-    core_ = std::make_unique<LauncherCore>(client_, platform, cdn);
+    std::lock_guard<std::mutex> lock(mutex_);
+    core_ = std::make_unique<LauncherCore>(*client_, platform, cdn);
     core_->set_region("EU");
     return *core_;
   }
@@ -160,7 +170,8 @@ class SelfUpdateTest : public ::testing::Test {
   static constexpr std::size_t kBigSize = 8 << 20;
   TempDir dir_;
   TlsTestServer server_;
-  CurlHttpClient client_{server_.ca_file(), HttpTimeouts{3000}};
+  std::unique_ptr<CurlHttpClient> client_ =
+      std::make_unique<CurlHttpClient>(server_.ca_file(), HttpTimeouts{3000});
   std::mutex mutex_;
   std::string update_json_;
   std::string new_executable_;
