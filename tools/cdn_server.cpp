@@ -1,7 +1,9 @@
 #include "tools/cdn_server.hpp"
 
+#include <fcntl.h>
 #include <httplib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -76,18 +78,26 @@ void serve_file(const fs::path& root, const httplib::Request& req, httplib::Resp
     answer_text(res, 403, "forbidden");
     return;
   }
-  std::FILE* raw = std::fopen(resolved.c_str(), "rbe");
-  if (!raw) {
+  // O_NONBLOCK: opening a FIFO in the tree must not hold the request forever.
+  const int fd = ::open(resolved.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
     answer_text(res, fs::is_directory(resolved, ec) ? 404 : 403,
                 fs::is_directory(resolved, ec) ? "not found" : "forbidden");
     return;
   }
-  std::shared_ptr<std::FILE> file(raw, std::fclose);
   struct stat st {};
-  if (::fstat(::fileno(raw), &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
     answer_text(res, 404, "not found");
     return;
   }
+  std::FILE* raw = ::fdopen(fd, "rb");
+  if (!raw) {
+    ::close(fd);
+    answer_text(res, 403, "forbidden");
+    return;
+  }
+  std::shared_ptr<std::FILE> file(raw, std::fclose);
   const auto size = static_cast<std::size_t>(st.st_size);
   // The library answers ranges reaching past the end with a bogus length
   // and garbles multipart answers: one starting past the end is refused, a

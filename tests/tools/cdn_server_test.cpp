@@ -1,6 +1,9 @@
 // The local CDN server answering the launcher's own HTTP client and a raw
 // HTTP client for what the launcher does not send (ranges, escaping paths).
+#include <fcntl.h>
 #include <httplib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
@@ -142,6 +145,19 @@ TEST_F(CdnServerTest, NothingOutsideTheRootIsServed) {
   auto missing = client->Get("/cdn-ru/launcher/nothing.txt");
   ASSERT_TRUE(missing);
   EXPECT_EQ(missing->status, 404);
+}
+
+TEST_F(CdnServerTest, AFifoInTheTreeIsNotFoundWithoutWaitingForAWriter) {
+  const std::string fifo = root.file("cdn-ru/launcher/pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  auto client = raw_client();
+  client->set_read_timeout(2, 0);
+  auto res = client->Get("/cdn-ru/launcher/pipe");
+  // Lets a server stuck opening the FIFO go on, so the test ends either way.
+  const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+  if (writer >= 0) ::close(writer);
+  ASSERT_TRUE(res) << httplib::to_string(res.error());
+  EXPECT_EQ(res->status, 404);
 }
 
 TEST_F(CdnServerTest, LogsOneLinePerRequest) {
