@@ -445,6 +445,30 @@ TEST_F(WindowTest, PickedFolderReplacesTheTypedOneInTheBox) {
   EXPECT_EQ(saved().game_dir, picked.toStdString());
 }
 
+TEST_F(WindowTest, KeysDoNotReachABoxOfAHiddenView) {
+  start(with_game_and_nick("Pavel"));
+  struct Case {
+    const char* box;
+    const char* leave;  // what hides the box's view or dialog
+  };
+  for (const Case& c : {Case{"nick", "nav-settings"}, Case{"game-dir", "nav-logs"}}) {
+    SCOPED_TRACE(c.box);
+    if (!visible(c.box)) click("nav-settings");
+    click(c.box);
+    click(c.leave);
+    QTest::keyClick(window->window(), Qt::Key_X);
+    frame();
+    click("nav-play");
+  }
+  click("gear-0");
+  click("ss-nick");
+  click("ss-cancel");
+  QTest::keyClick(window->window(), Qt::Key_X);
+  EXPECT_EQ(vm.nickname, "Pavel");
+  EXPECT_EQ(vm.game_dir, game_dir);
+  EXPECT_EQ(vm.ss_nick, "");
+}
+
 TEST_F(WindowTest, PlayWithoutNicknameShowsTheHintUntilOk) {
   start(with_game_and_nick(""));
   click("play");

@@ -18,6 +18,9 @@ Rectangle {
     border.color: input.activeFocus ? "#4be3a7" : "#232c41"
     Accessible.role: Accessible.EditableText
     Accessible.name: objectName
+    // A box whose view or dialog is hidden gives up the keyboard, so that keys
+    // never edit a value the user cannot see.
+    onVisibleChanged: if (!visible) input.focus = false
 
     TextInput {
         id: input
