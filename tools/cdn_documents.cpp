@@ -101,9 +101,12 @@ bool list_files(const std::string& dir, std::vector<FoundFile>& out, std::string
       return false;
     }
     if (is_launcher_state_file(relative)) continue;
-    // The launcher treats '\' as a folder separator and the document is UTF-8.
-    if (!is_valid_utf8(relative) || relative.find('\\') != std::string::npos) {
-      error = "file name cannot be listed (not UTF-8 or contains '\\'): " + entry.path().string();
+    // The launcher treats '\' as a folder separator and appends the path to
+    // the download address unchanged, where '%', '#' and '?' would mean
+    // something else; the document is UTF-8.
+    if (!is_valid_utf8(relative) || relative.find_first_of("\\%#?") != std::string::npos) {
+      error = "file name cannot be listed (not UTF-8 or contains '\\', '%', '#' or '?'): " +
+              entry.path().string();
       return false;
     }
     const auto size = entry.file_size(type_ec);

@@ -114,6 +114,24 @@ TEST_F(ManifestTest, GlobsSelectProtectedAndOptionalFiles) {
   }
 }
 
+// Names the launcher could not fetch under the same path: a backslash splits
+// folders there, '%', '#' and '?' change the download address, and the
+// document is UTF-8.
+TEST(ManifestNamesTest, NamesThatCannotBePublishedFailTheWholeManifest) {
+  for (const std::string name : {"data\\x.img", "100%.txt", "maps/a#b.ipl", "what?.dat", "bad\xff.bin"}) {
+    TempDir dir;
+    write_text_file(dir.file("ok.dat"), "fine");
+    write_text_file(dir.file(name), "content");
+    ManifestOptions options;
+    options.game_dir = dir.path();
+    std::string text;
+    std::string error;
+    EXPECT_FALSE(build_manifest(options, {}, text, error)) << name;
+    EXPECT_NE(error.find(dir.file(name)), std::string::npos) << error;
+    EXPECT_EQ(text, "") << name;
+  }
+}
+
 class UpdateDocumentTest : public ::testing::Test {
  protected:
   UpdateDocumentTest() { write_text_file(dir.file("launcher.bin"), "new launcher build"); }
