@@ -9,6 +9,12 @@
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -82,8 +88,18 @@ X509Ptr make_cert(const char* common_name, EVP_PKEY* key) {
 }
 
 bool write_pem_file(const std::string& path, EVP_PKEY* key, X509* cert, std::string& error) {
-  BioPtr bio(BIO_new_file(path.c_str(), "w"));
+  // The private key is for this user only; certificates are public.
+  const mode_t mode = key != nullptr ? 0600 : 0644;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+  if (fd < 0 || ::fchmod(fd, mode) != 0) {
+    const int failure = errno;
+    if (fd >= 0) ::close(fd);
+    error = "cannot write " + path + ": " + std::strerror(failure);
+    return false;
+  }
+  BioPtr bio(BIO_new_fd(fd, BIO_CLOSE));
   if (!bio) {
+    ::close(fd);
     error = openssl_error(("cannot write " + path).c_str());
     return false;
   }

@@ -173,6 +173,18 @@ TEST_F(CdnServerTest, LogsOneLinePerRequest) {
                          }));
 }
 
+TEST_F(CdnServerTest, OnlyTheOwnerCanReadTheServerKey) {
+  const struct {
+    const char* file;
+    mode_t mode;
+  } cases[] = {{"server-key.pem", 0600}, {"server.pem", 0644}, {"ca.pem", 0644}};
+  for (const auto& c : cases) {
+    struct stat st {};
+    ASSERT_EQ(::stat((certs.file("tls") + "/" + c.file).c_str(), &st), 0) << c.file;
+    EXPECT_EQ(st.st_mode & 0777, c.mode) << c.file;
+  }
+}
+
 TEST_F(CdnServerTest, ReusesItsCertificatesOnTheNextStart) {
   const std::string ca = read_text_file(server.ca_file());
   server.stop();
