@@ -282,6 +282,29 @@ TEST_F(WindowTest, DocumentComesFromMemoryAndNamesTheModel) {
   EXPECT_FALSE(window->window()->icon().isNull());
 }
 
+// Every id of the launcher's document is an item's objectName, once; the two
+// list placeholders share theirs.
+TEST_F(WindowTest, DocumentCarriesEveryId) {
+  start(with_game_and_nick(), false);
+  const char* const ids[] = {
+      "bg", "app", "sidebar", "logo", "side-spacer", "updatebox", "update-note", "update-btn",
+      "sidebottom", "hoststatus", "hostdot", "version", "main", "topbar", "nickbox",
+      "servers-head", "serverlist", "empty", "play", "browse-btn", "logbox", "logscroll",
+      "logtext", "logactions", "logstatus", "overlay", "ov-title", "ov-detail", "bar-track",
+      "bar-fill", "ov-splash", "ov-cancel", "ov-close", "dirmask", "dircard", "dir-title",
+      "dir-text", "dir-actions", "dir-choose", "permmask", "permcard", "perm-title", "perm-text",
+      "perm-actions", "perm-grant", "perm-later", "batterymask", "batterycard", "battery-title",
+      "battery-text", "battery-actions", "battery-grant", "battery-later", "batterywarnmask",
+      "batterywarncard", "batterywarn-title", "batterywarn-text", "batterywarn-actions",
+      "batterywarn-grant", "batterywarn-ok", "ssmask", "sscard", "ss-title", "ss-actions",
+  };
+  for (const char* id : ids) {
+    std::vector<QQuickItem*> found;
+    collect(window->root(), id, found);
+    EXPECT_EQ(found.size(), std::string(id) == "empty" ? 2u : 1u) << id;
+  }
+}
+
 // The Qt desktop services answer the platform's requests.
 class DesktopServicesTest : public ::testing::Test {
  protected:

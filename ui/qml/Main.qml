@@ -34,6 +34,7 @@ Item {
             color: "#10141f"
 
             Column {
+                id: sideTop
                 x: 18
                 y: 26
                 width: parent.width - 36
@@ -69,7 +70,16 @@ Item {
                 }
             }
 
+            // Pushes the update box and the host line to the bottom.
+            Item {
+                objectName: "side-spacer"
+                width: parent.width
+                anchors.top: sideTop.bottom
+                anchors.bottom: sideBottom.top
+            }
+
             Column {
+                id: sideBottom
                 x: 18
                 width: parent.width - 36
                 anchors.bottom: parent.bottom
@@ -622,15 +632,18 @@ Item {
                 lineHeight: 21
                 text: "Перед первым запуском выберите папку, куда установить Zelvo Online (нужно ~4.5 ГБ свободного места).<br><br>Например, если выбрать <font color=\"#4be3a7\">D:\\games</font>, игра появится в <font color=\"#4be3a7\">D:\\games\\ZelvoOnline</font>."
             }
-            ActionButton {
-                objectName: "dir-choose"
+            Row {
+                objectName: "dir-actions"
                 anchors.horizontalCenter: parent.horizontalCenter
-                height: 46
-                sidePadding: 30
-                textSize: 16
-                primary: true
-                text: "Выбрать папку"
-                onClicked: launcher.browse_dir()
+                ActionButton {
+                    objectName: "dir-choose"
+                    height: 46
+                    sidePadding: 30
+                    textSize: 16
+                    primary: true
+                    text: "Выбрать папку"
+                    onClicked: launcher.browse_dir()
+                }
             }
         }
 
@@ -638,13 +651,31 @@ Item {
             objectName: "permmask"
             visible: launcher.need_install_perm
             cardName: "permcard"
-            DialogTitle { font.pixelSize: 19; bottomPadding: 12; text: "Нужно разрешение" }
-            DialogText { text: "Для установки обновлений надо выдать разрешение на установку из неизвестных источников." }
+            DialogTitle {
+                objectName: "perm-title"
+                font.pixelSize: 19
+                bottomPadding: 12
+                text: "Нужно разрешение"
+            }
+            DialogText {
+                objectName: "perm-text"
+                text: "Для установки обновлений надо выдать разрешение на установку из неизвестных источников."
+            }
             Row {
+                objectName: "perm-actions"
                 anchors.horizontalCenter: parent.horizontalCenter
                 spacing: 12
-                ActionButton { primary: true; text: "Выдать"; onClicked: launcher.grant_install() }
-                ActionButton { text: "Позже"; onClicked: launcher.dismiss_install_perm() }
+                ActionButton {
+                    objectName: "perm-grant"
+                    primary: true
+                    text: "Выдать"
+                    onClicked: launcher.grant_install()
+                }
+                ActionButton {
+                    objectName: "perm-later"
+                    text: "Позже"
+                    onClicked: launcher.dismiss_install_perm()
+                }
             }
         }
 
@@ -652,17 +683,33 @@ Item {
             objectName: "batterymask"
             visible: launcher.need_battery_opt
             cardName: "batterycard"
-            DialogTitle { font.pixelSize: 19; bottomPadding: 12; text: "Стабильное подключение" }
+            DialogTitle {
+                objectName: "battery-title"
+                font.pixelSize: 19
+                bottomPadding: 12
+                text: "Стабильное подключение"
+            }
             DialogText {
+                objectName: "battery-text"
                 lineHeightMode: Text.FixedHeight
                 lineHeight: 21
                 text: "Для стабильного подключения к серверам отключите энергосбережение для <font color=\"#4be3a7\">ZelvoLauncher</font>.<br><br>Это займёт пару секунд в настройках Android."
             }
             Row {
+                objectName: "battery-actions"
                 anchors.horizontalCenter: parent.horizontalCenter
                 spacing: 12
-                ActionButton { primary: true; text: "Отключить"; onClicked: launcher.grant_battery_opt() }
-                ActionButton { text: "Не хочу"; onClicked: launcher.dismiss_battery_opt() }
+                ActionButton {
+                    objectName: "battery-grant"
+                    primary: true
+                    text: "Отключить"
+                    onClicked: launcher.grant_battery_opt()
+                }
+                ActionButton {
+                    objectName: "battery-later"
+                    text: "Не хочу"
+                    onClicked: launcher.dismiss_battery_opt()
+                }
             }
         }
 
@@ -670,17 +717,33 @@ Item {
             objectName: "batterywarnmask"
             visible: launcher.need_battery_opt_warn
             cardName: "batterywarncard"
-            DialogTitle { font.pixelSize: 19; bottomPadding: 12; text: "Соединение может обрываться" }
+            DialogTitle {
+                objectName: "batterywarn-title"
+                font.pixelSize: 19
+                bottomPadding: 12
+                text: "Соединение может обрываться"
+            }
             DialogText {
+                objectName: "batterywarn-text"
                 lineHeightMode: Text.FixedHeight
                 lineHeight: 21
                 text: "Если оставить энергосбережение включённым, при сворачивании игры сервер будет разрывать соединение с вами — это особенность работы этого режима на Android."
             }
             Row {
+                objectName: "batterywarn-actions"
                 anchors.horizontalCenter: parent.horizontalCenter
                 spacing: 12
-                ActionButton { primary: true; text: "Отключить"; onClicked: launcher.grant_battery_opt() }
-                ActionButton { text: "Понял(а)"; onClicked: launcher.dismiss_battery_opt_warn() }
+                ActionButton {
+                    objectName: "batterywarn-grant"
+                    primary: true
+                    text: "Отключить"
+                    onClicked: launcher.grant_battery_opt()
+                }
+                ActionButton {
+                    objectName: "batterywarn-ok"
+                    text: "Понял(а)"
+                    onClicked: launcher.dismiss_battery_opt_warn()
+                }
             }
         }
 
