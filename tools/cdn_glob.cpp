@@ -79,7 +79,6 @@ bool GlobPattern::compile(const std::string& text, GlobPattern& out, std::string
     }
     tokens.push_back(std::move(token));
   }
-  out.text_ = text;
   out.tokens_ = std::move(tokens);
   return true;
 }

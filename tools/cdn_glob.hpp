@@ -16,7 +16,6 @@ class GlobPattern {
   static bool compile(const std::string& text, GlobPattern& out, std::string& error);
 
   bool matches(const std::string& path) const;
-  const std::string& text() const { return text_; }
 
  private:
   enum class Kind { Literal, AnyChar, Star, GlobStar, AnyFolders, Set };
@@ -29,7 +28,6 @@ class GlobPattern {
 
   bool set_matches(const Token& token, unsigned char c) const;
 
-  std::string text_;
   std::vector<Token> tokens_;
 };
 
