@@ -173,11 +173,14 @@ int run_serve(const std::vector<std::string>& args, std::ostream& out, std::ostr
 
   out << "ca file: " << server.ca_file() << "\n";
   std::vector<std::string> nodes;
+  // The node list is only informative: a folder that cannot be read to the
+  // end lists what was read, and the range-for's throwing increment is avoided.
   std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(options.root, ec)) {
+  for (std::filesystem::directory_iterator it(options.root, ec);
+       !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
     std::error_code type_ec;
-    if (std::filesystem::is_directory(entry.path() / "launcher", type_ec))
-      nodes.push_back(entry.path().filename().string());
+    if (std::filesystem::is_directory(it->path() / "launcher", type_ec))
+      nodes.push_back(it->path().filename().string());
   }
   std::sort(nodes.begin(), nodes.end());
   for (const auto& node : nodes) out << "node: " << server.base_url() << "/" << node << "\n";
