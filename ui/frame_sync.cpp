@@ -104,10 +104,8 @@ void sync_frame(LauncherVM& vm, std::int64_t steady_ns) {
     vm.host_bad = false;
   }
 
-  const bool selection_valid =
-      vm.selected >= 0 && static_cast<std::size_t>(vm.selected) < vm.entries.size();
-  vm.can_play =
-      !s.busy && selection_valid && vm.entries[static_cast<std::size_t>(vm.selected)].enabled;
+  const ServerEntry* entry = selected_entry(vm);
+  vm.can_play = !s.busy && entry && entry->enabled;
 
   if (vm.nick_missing && !vm.error_dismissed) {
     vm.overlay_visible = true;

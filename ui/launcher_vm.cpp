@@ -38,11 +38,6 @@ bool valid_index(const LauncherVM& vm, int i) {
   return i >= 0 && static_cast<std::size_t>(i) < vm.entries.size();
 }
 
-const ServerEntry* selected_entry(const LauncherVM& vm) {
-  return valid_index(vm, vm.selected) ? &vm.entries[static_cast<std::size_t>(vm.selected)]
-                                      : nullptr;
-}
-
 std::string display_name(const ServerEntry& entry) {
   return entry.name.empty() ? entry.address : entry.name;
 }
@@ -83,20 +78,14 @@ void on_show_logs(LauncherVM& vm) {
 
 void on_copy_logs(LauncherVM& vm) {
   rebuild_log_text(vm);
-  if (vm.platform && vm.platform->copy_to_clipboard(vm.log_text)) {
-    set_log_status(vm, "Скопировано в буфер обмена");
-  } else {
-    set_log_status(vm, "Не удалось скопировать");
-  }
+  const bool ok = vm.platform && vm.platform->copy_to_clipboard(vm.log_text);
+  set_log_status(vm, ok ? "Скопировано в буфер обмена" : "Не удалось скопировать");
 }
 
 void on_share_logs(LauncherVM& vm) {
   rebuild_log_text(vm);
-  if (vm.platform && vm.platform->open_log_location(vm.log_text)) {
-    set_log_status(vm, "Файл логов открыт в проводнике");
-  } else {
-    set_log_status(vm, "Не удалось открыть файл");
-  }
+  const bool ok = vm.platform && vm.platform->open_log_location(vm.log_text);
+  set_log_status(vm, ok ? "Файл логов открыт в проводнике" : "Не удалось открыть файл");
 }
 
 void on_refresh_logs(LauncherVM& vm) { rebuild_log_text(vm); }
@@ -246,6 +235,11 @@ void adopt_client_config(LauncherVM& vm) {
   if (ClientConfig::read_window_mode(vm.game_dir, value)) vm.window_mode_sel = value;
   vm.dirty("font_sel");
   vm.dirty("window_mode_sel");
+}
+
+const ServerEntry* selected_entry(const LauncherVM& vm) {
+  return valid_index(vm, vm.selected) ? &vm.entries[static_cast<std::size_t>(vm.selected)]
+                                      : nullptr;
 }
 
 std::string server_key(const ServerEntry& entry) {

@@ -132,6 +132,8 @@ void save_launcher_settings(LauncherVM& vm);
 // window mode; for a folder without one the current choice stays and is
 // written at the next persist_settings.
 void adopt_client_config(LauncherVM& vm);
+// The entry of the selected row, null when the selection names no row.
+const ServerEntry* selected_entry(const LauncherVM& vm);
 std::string server_key(const ServerEntry& entry);
 void rebuild_server_rows(LauncherVM& vm);
 void rebuild_log_text(LauncherVM& vm);
