@@ -7,12 +7,21 @@
 #include <QGuiApplication>
 #include <QString>
 #include <QStringList>
+#include <string>
+#include <vector>
 
 #include "app/log.hpp"
 
 namespace zelvo::launcher {
 
 namespace {
+
+struct FontChoice {
+  std::string regular_file;
+  std::string regular_family;
+  std::vector<std::string> bold_files;
+  std::string symbol_file;  // a face with "⚙" and "✔"; may be empty
+};
 
 // The window's own faces first, then common system faces with Cyrillic.
 constexpr const char* kPreferredFamilies[] = {"Segoe UI", "Arial", "Tahoma"};
@@ -70,8 +79,7 @@ std::string find_face(const Query& query) {
   return best;
 }
 
-}  // namespace
-
+// Looks the faces up without loading them.
 FontChoice find_fonts() {
   FontChoice choice;
   if (!FcInit()) return choice;
@@ -105,6 +113,8 @@ FontChoice find_fonts() {
   }
   return choice;
 }
+
+}  // namespace
 
 bool load_fonts() {
   const FontChoice choice = find_fonts();
