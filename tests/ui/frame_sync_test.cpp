@@ -11,18 +11,11 @@
 #include "files/file_digest.hpp"
 #include "config/launcher_settings.hpp"
 #include "core/launcher_core.hpp"
-#include "net/cdn_config.hpp"
-#include "tests/support/fake_http_client.hpp"
-#include "tests/support/fake_platform.hpp"
-#include "tests/support/temp_dir.hpp"
+#include "tests/ui/model_fixture.hpp"
 #include "ui/launcher_vm.hpp"
 
 namespace zelvo::launcher {
 namespace {
-
-using test::FakeHttpClient;
-using test::FakePlatform;
-using test::TempDir;
 
 constexpr std::int64_t kSlot = 3'000'000'000;
 
@@ -36,42 +29,17 @@ ServerEntry server(const std::string& id, bool enabled = true) {
   return e;
 }
 
-CdnConfig cdn_with(const std::string& node) {
-  CdnConfig cdn;
-  cdn.nodes = {node};
-  cdn.geo_probe = "https://geo.test/probe";
-  return cdn;
-}
-
 // A model on a real core whose state the tests set through its public status
-// operations; launcher.json and a game folder live in a temp folder.
-class FrameSyncTest : public ::testing::Test {
+// operations.
+class FrameSyncTest : public test::ModelFixture {
  protected:
   explicit FrameSyncTest(const std::string& node = "https://cdn-ru.test")
-      : node_(node), core(http, platform, cdn_with(node)) {
-    http.set_head(node + "/launcher/ping.txt", true);
-    vm.settings_path = dir.file("launcher.json");
-    vm.core = &core;
-    vm.platform = &platform;
-    vm.mark_dirty = [this](const char* name) { marks.emplace_back(name); };
-    create_directories(game_dir);
-  }
+      : ModelFixture({node}) {}
 
   void sync(std::int64_t steady_ns = 0) { sync_frame(vm, steady_ns); }
   int marked(const std::string& name) const {
     return static_cast<int>(std::count(marks.begin(), marks.end(), name));
   }
-  bool settings_written() const { return !test::read_text_file(vm.settings_path).empty(); }
-  LauncherSettings saved() const { return LauncherSettings::load(vm.settings_path); }
-
-  std::string node_;
-  TempDir dir;
-  const std::string game_dir = dir.file("game");
-  FakeHttpClient http;
-  FakePlatform platform;
-  LauncherCore core;
-  LauncherVM vm;
-  std::vector<std::string> marks;
 };
 
 TEST_F(FrameSyncTest, OverlayFollowsThePhase) {

@@ -20,13 +20,12 @@
 #include "tests/support/fake_http_client.hpp"
 #include "tests/support/fake_platform.hpp"
 #include "tests/support/temp_dir.hpp"
+#include "tests/ui/model_fixture.hpp"
 
 namespace zelvo::launcher {
 namespace {
 
-using test::FakeHttpClient;
 using test::FakePlatform;
-using test::TempDir;
 
 constexpr const char* kRuNode = "https://cdn-ru.test";
 constexpr const char* kEuNode = "https://cdn-eu.test";
@@ -43,12 +42,7 @@ ServerEntry entry(const std::string& id, const std::string& name, const std::str
   return e;
 }
 
-CdnConfig test_cdn() {
-  CdnConfig cdn;
-  cdn.nodes = {kRuNode, kEuNode};
-  cdn.geo_probe = "https://geo.test/probe";
-  return cdn;
-}
+CdnConfig test_cdn() { return test::cdn_with({kRuNode, kEuNode}); }
 
 bool wait_until(const std::function<bool()>& done) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -59,19 +53,9 @@ bool wait_until(const std::function<bool()>& done) {
   return true;
 }
 
-// A model wired to a real core (fake network and platform), with launcher.json
-// and a usable game folder in a temp folder, recording every dirty mark.
-class ModelTest : public ::testing::Test {
+class ModelTest : public test::ModelFixture {
  protected:
-  ModelTest() : core(http, platform, test_cdn()) {
-    http.set_head(std::string(kRuNode) + "/launcher/ping.txt", true);
-    http.set_head(std::string(kEuNode) + "/launcher/ping.txt", true);
-    vm.settings_path = dir.file("launcher.json");
-    vm.core = &core;
-    vm.platform = &platform;
-    vm.mark_dirty = [this](const char* name) { marks.emplace_back(name); };
-    create_directories(game_dir);
-  }
+  ModelTest() : ModelFixture({kRuNode, kEuNode}) {}
 
   // Runs every job posted so far.
   void drain() {
@@ -83,21 +67,11 @@ class ModelTest : public ::testing::Test {
   bool marked(const std::string& name) const {
     return std::find(marks.begin(), marks.end(), name) != marks.end();
   }
-  bool settings_written() const { return !test::read_text_file(vm.settings_path).empty(); }
-  LauncherSettings saved() const { return LauncherSettings::load(vm.settings_path); }
 
   void use_servers(std::vector<ServerEntry> list) {
     vm.entries = std::move(list);
     rebuild_server_rows(vm);
   }
-
-  TempDir dir;
-  const std::string game_dir = dir.file("game");
-  FakeHttpClient http;
-  FakePlatform platform;
-  LauncherCore core;
-  LauncherVM vm;
-  std::vector<std::string> marks;
 };
 
 TEST_F(ModelTest, NavigationShowsExactlyOneView) {
