@@ -301,58 +301,57 @@ TEST_F(LauncherE2ETest, WindowIsSizedInDeviceIndependentPixels) {
       << geometry.toStdString();
 }
 
-// Without any font the window cannot show its texts: exit 1, with the reason
-// in the log. Qt's offscreen platform needs no display.
-TEST(LauncherStartTest, ExitsWithOneWhenNoFontFaceLoads) {
-  TempDir dir;
-  create_directories(dir.file("launcher"));
-  create_directories(dir.file("runtime"));
-  ASSERT_TRUE(QFile::copy(ZELVO_LAUNCHER_BINARY,
-                          QString::fromStdString(dir.file("launcher/ZelvoLauncher"))));
-  write_text_file(dir.file("fonts.conf"),
-                  "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n"
-                  "<fontconfig><dir>" +
-                      dir.file("no-fonts") + "</dir><cachedir>" + dir.file("fc-cache") +
-                      "</cachedir></fontconfig>\n");
-  QProcess p;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("FONTCONFIG_FILE", QString::fromStdString(dir.file("fonts.conf")));
-  env.insert("QT_QPA_PLATFORM", "offscreen");
-  env.insert("XDG_RUNTIME_DIR", QString::fromStdString(dir.file("runtime")));
-  env.insert("ZELVO_CDN_CONFIG", QString::fromStdString(dir.file("no-cdn.json")));
-  p.setProcessEnvironment(env);
-  p.start(QString::fromStdString(dir.file("launcher/ZelvoLauncher")), {});
-  ASSERT_TRUE(p.waitForFinished(15000));
-  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(p.exitCode(), 1);
-  EXPECT_NE(read_text_file(dir.file("launcher/launcher.log")).find("window: no regular font face"),
-            std::string::npos);
-}
+// The launcher copied into a temp folder and started without a window it
+// could set up.
+class LauncherStartTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    create_directories(dir.file("launcher"));
+    create_directories(dir.file("runtime"));
+    ASSERT_TRUE(QFile::copy(ZELVO_LAUNCHER_BINARY,
+                            QString::fromStdString(dir.file("launcher/ZelvoLauncher"))));
+  }
 
-// A platform named in the environment that needs a display it cannot reach
-// is a window that cannot be set up: exit 1, not Qt's abort.
-TEST(LauncherStartTest, ExitsWithOneWhenTheNamedPlatformHasNoDisplay) {
-  TempDir dir;
-  create_directories(dir.file("launcher"));
-  create_directories(dir.file("runtime"));
-  ASSERT_TRUE(QFile::copy(ZELVO_LAUNCHER_BINARY,
-                          QString::fromStdString(dir.file("launcher/ZelvoLauncher"))));
-  for (const char* platform : {"xcb", "wayland;xcb"}) {
-    SCOPED_TRACE(platform);
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", platform);
-    env.remove("DISPLAY");
-    env.remove("WAYLAND_DISPLAY");
+  // Runs the copy with env and expects exit 1 with the reason in its log.
+  void expect_exit_one(QProcessEnvironment env, const std::string& reason) {
     env.insert("XDG_RUNTIME_DIR", QString::fromStdString(dir.file("runtime")));
     env.insert("ZELVO_CDN_CONFIG", QString::fromStdString(dir.file("no-cdn.json")));
+    QProcess p;
     p.setProcessEnvironment(env);
     p.start(QString::fromStdString(dir.file("launcher/ZelvoLauncher")), {});
     ASSERT_TRUE(p.waitForFinished(15000));
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(p.exitCode(), 1);
-    EXPECT_NE(read_text_file(dir.file("launcher/launcher.log")).find("window: no display"),
-              std::string::npos);
+    EXPECT_NE(read_text_file(dir.file("launcher/launcher.log")).find(reason), std::string::npos);
+  }
+
+  TempDir dir;
+};
+
+// Without any font the window cannot show its texts: exit 1, with the reason
+// in the log. Qt's offscreen platform needs no display.
+TEST_F(LauncherStartTest, ExitsWithOneWhenNoFontFaceLoads) {
+  write_text_file(dir.file("fonts.conf"),
+                  "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"fonts.dtd\">\n"
+                  "<fontconfig><dir>" +
+                      dir.file("no-fonts") + "</dir><cachedir>" + dir.file("fc-cache") +
+                      "</cachedir></fontconfig>\n");
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("FONTCONFIG_FILE", QString::fromStdString(dir.file("fonts.conf")));
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  expect_exit_one(env, "window: no regular font face");
+}
+
+// A platform named in the environment that needs a display it cannot reach
+// is a window that cannot be set up: exit 1, not Qt's abort.
+TEST_F(LauncherStartTest, ExitsWithOneWhenTheNamedPlatformHasNoDisplay) {
+  for (const char* platform : {"xcb", "wayland;xcb"}) {
+    SCOPED_TRACE(platform);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", platform);
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    expect_exit_one(env, "window: no display");
   }
 }
 
