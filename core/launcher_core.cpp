@@ -239,11 +239,7 @@ void LauncherCore::fail(const std::string& message) {
   log_printf("ERROR: %s", message.c_str());
   {
     std::lock_guard<std::mutex> lock(state_mutex_);
-    phase_ = CorePhase::Error;
-    message_ = message;
-    progress_ = 0.0f;
-    busy_ = false;
-    status_host_ = host_;
+    write_status_locked(CorePhase::Error, message, 0.0f, detail_);
   }
   notify_change();
 }
