@@ -135,7 +135,7 @@ void LauncherCore::check_update() {
     std::lock_guard<std::mutex> lock(state_mutex_);
     update_url_ = info.url;
     update_md5_ = info.md5;
-    update_available_ = newer && !info.url.empty();
+    update_available_ = newer;
     update_version_ = newer ? info.version : std::string();
   }
   notify_change();
