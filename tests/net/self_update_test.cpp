@@ -25,15 +25,11 @@ namespace {
 
 using test::FakePlatform;
 using test::LogCapture;
+using test::path_exists;
 using test::read_text_file;
 using test::TempDir;
 using test::TlsTestServer;
 using test::write_text_file;
-
-bool exists(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
-}
 
 TEST(ParseUpdateInfoTest, ReadsTheEntryOfTheTagWithTypedMembers) {
   const struct {
@@ -253,7 +249,7 @@ TEST_F(SelfUpdateTest, DownloadsVerifiesSwapsAndRestartsTheLauncher) {
     EXPECT_TRUE(log.contains("update: download " + server_.url("/launcher/linux/ZelvoLauncher?t=")));
     EXPECT_TRUE(log.contains(" -> " + exe + ".update"));
     EXPECT_TRUE(log.has("update: applying " + exe + ".update"));
-    for (int i = 0; i < 500 && !exists(dir_.file("started")); ++i) {
+    for (int i = 0; i < 500 && !path_exists(dir_.file("started")); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_EQ(read_text_file(dir_.file("started")), "--updated\n");
@@ -276,7 +272,7 @@ TEST_F(SelfUpdateTest, DigestMismatchRemovesTheDownload) {
     const CoreStatus status = core.snapshot();
     EXPECT_EQ(status.phase, CorePhase::Error);
     EXPECT_EQ(status.message, "Обновление повреждено (MD5).");
-    EXPECT_FALSE(exists(dir_.file("ZelvoLauncher.update")));
+    EXPECT_FALSE(path_exists(dir_.file("ZelvoLauncher.update")));
     EXPECT_TRUE(platform.applied_updates().empty());
     EXPECT_TRUE(log.has("update: file=" + dir_.file("ZelvoLauncher.update")));
     EXPECT_TRUE(log.has("update: expected md5=" + md5 + " got=" + md5_hex(new_executable_)));
@@ -284,39 +280,42 @@ TEST_F(SelfUpdateTest, DigestMismatchRemovesTheDownload) {
   }
 }
 
-TEST_F(SelfUpdateTest, FailedDownloadReportsWithHints) {
-  FakePlatform platform;
-  platform.set_update_file_path(dir_.file("ZelvoLauncher.update"));
-  offer("0.48", "/launcher/linux/missing", "NONE");
-  LauncherCore& core = offered_core(platform);
-  LogCapture log;
-  core.run_self_update();
+TEST_F(SelfUpdateTest, UnfinishedDownloadLeavesNothingToInstall) {
+  const std::string dest = dir_.file("ZelvoLauncher.update");
+  const struct {
+    const char* name;
+    std::string url;
+    CorePhase phase;
+    std::string message;
+    std::vector<std::string> lines;       // logged exactly
+    std::vector<std::string> fragments;   // contained in a logged line
+    std::vector<std::string> removed;
+  } cases[] = {
+      {"failed, reported with hints", "/launcher/linux/missing", CorePhase::Error,
+       "Не удалось скачать обновление.", {"update: dest=" + dest},
+       {"update: url=" + server_.url("/launcher/linux/missing?t="), "update hint: "}, {}},
+      {"cancelled, partial file removed", "/launcher/linux/cancelled", CorePhase::Idle, "Отменено",
+       {"update: cancelled"}, {}, {dest}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakePlatform platform;
+    platform.set_update_file_path(dest);
+    offer("0.48", c.url, "NONE");
+    LauncherCore& core = offered_core(platform);
+    LogCapture log;
+    core.run_self_update();
 
-  const CoreStatus status = core.snapshot();
-  EXPECT_EQ(status.phase, CorePhase::Error);
-  EXPECT_EQ(status.message, "Не удалось скачать обновление.");
-  EXPECT_TRUE(log.contains("update: url=" + server_.url("/launcher/linux/missing?t=")));
-  EXPECT_TRUE(log.has("update: dest=" + dir_.file("ZelvoLauncher.update")));
-  EXPECT_TRUE(log.contains("update hint: "));
-  EXPECT_TRUE(platform.applied_updates().empty());
-}
-
-TEST_F(SelfUpdateTest, CancelStopsTheDownloadAndRemovesThePartialFile) {
-  FakePlatform platform;
-  platform.set_update_file_path(dir_.file("ZelvoLauncher.update"));
-  offer("0.48", "/launcher/linux/cancelled", "NONE");
-  LauncherCore& core = offered_core(platform);
-  LogCapture log;
-  core.run_self_update();
-
-  const CoreStatus status = core.snapshot();
-  EXPECT_EQ(status.phase, CorePhase::Idle);
-  EXPECT_EQ(status.message, "Отменено");
-  EXPECT_EQ(status.progress, 0.0f);
-  EXPECT_TRUE(log.has("update: cancelled"));
-  EXPECT_EQ(platform.removed_files(), std::vector<std::string>{dir_.file("ZelvoLauncher.update")});
-  EXPECT_FALSE(exists(dir_.file("ZelvoLauncher.update")));
-  EXPECT_TRUE(platform.applied_updates().empty());
+    const CoreStatus status = core.snapshot();
+    EXPECT_EQ(status.phase, c.phase);
+    EXPECT_EQ(status.message, c.message);
+    EXPECT_EQ(status.progress, 0.0f);
+    for (const std::string& line : c.lines) EXPECT_TRUE(log.has(line)) << line;
+    for (const std::string& fragment : c.fragments) EXPECT_TRUE(log.contains(fragment)) << fragment;
+    EXPECT_EQ(platform.removed_files(), c.removed);
+    EXPECT_FALSE(path_exists(dest));
+    EXPECT_TRUE(platform.applied_updates().empty());
+  }
 }
 
 TEST_F(SelfUpdateTest, InstallFailureWithdrawsTheOfferAndAsksForAManualInstall) {

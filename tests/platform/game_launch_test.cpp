@@ -18,14 +18,10 @@ namespace zelvo::launcher {
 namespace {
 
 using test::LogCapture;
+using test::path_exists;
 using test::read_text_file;
 using test::TempDir;
 using test::write_text_file;
-
-bool exists(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
-}
 
 std::vector<std::string> split_nul(const std::string& text) {
   std::vector<std::string> parts;
@@ -93,7 +89,7 @@ class GameLaunchTest : public ::testing::Test {
   // Waits up to 5 s for the detached runner to finish, then reads its record.
   RunnerRecord runner_record() {
     const std::string rec = dir_.file("record");
-    for (int i = 0; i < 500 && !exists(rec + ".done"); ++i) {
+    for (int i = 0; i < 500 && !path_exists(rec + ".done"); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     RunnerRecord record;
@@ -109,7 +105,7 @@ class GameLaunchTest : public ::testing::Test {
     return record;
   }
 
-  bool runner_started() { return exists(dir_.file("record.args")); }
+  bool runner_started() { return path_exists(dir_.file("record.args")); }
 
   SavedEnv saved_runner_{"ZELVO_GAME_RUNNER"};
   SavedEnv saved_path_{"PATH"};
@@ -171,7 +167,7 @@ TEST_F(GameLaunchTest, NicknameAndAddressReachTheGameAsSingleArguments) {
     EXPECT_EQ(record.args,
               (std::vector<std::string>{exe_, "-n", c.nickname, "-h", c.address, "-p", "7777"}));
   }
-  EXPECT_FALSE(exists(game_ + "/pwned"));
+  EXPECT_FALSE(path_exists(game_ + "/pwned"));
 }
 
 TEST_F(GameLaunchTest, WineFromPathIsTheDefaultRunner) {
@@ -204,7 +200,7 @@ TEST_F(GameLaunchTest, MissingGameExecutableFailsBeforeWritingAnything) {
     // A null error pointer still logs and fails.
     EXPECT_FALSE(platform.launch_game("Nick", server("s", "203.0.113.7", 7777), nullptr));
   }
-  EXPECT_FALSE(exists(game_ + "/z"));
+  EXPECT_FALSE(path_exists(game_ + "/z"));
   EXPECT_EQ(std::getenv("ZELVO_NICKNAME"), nullptr);
   EXPECT_FALSE(runner_started());
 }

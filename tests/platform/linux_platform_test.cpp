@@ -18,6 +18,7 @@
 namespace zelvo::launcher {
 namespace {
 
+using test::path_exists;
 using test::read_text_file;
 using test::TempDir;
 using test::write_text_file;
@@ -25,11 +26,6 @@ using test::write_text_file;
 bool is_dir(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool exists(const std::string& path) {
-  struct stat st {};
-  return ::lstat(path.c_str(), &st) == 0;
 }
 
 std::int64_t statvfs_free(const std::string& path) {
@@ -40,7 +36,7 @@ std::int64_t statvfs_free(const std::string& path) {
 
 // Waits up to 5 s for a file written by a detached child.
 std::string wait_for_file(const std::string& path) {
-  for (int i = 0; i < 500 && !exists(path); ++i) {
+  for (int i = 0; i < 500 && !path_exists(path); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return read_text_file(path);
@@ -88,7 +84,7 @@ TEST(LinuxPlatformTest, EnsureParentDirCreatesFoldersAndReportsWhenItCannot) {
 
   EXPECT_TRUE(platform.ensure_parent_dir(dir.file("a/b/c.bin")));
   EXPECT_TRUE(is_dir(dir.file("a/b")));
-  EXPECT_FALSE(exists(dir.file("a/b/c.bin")));
+  EXPECT_FALSE(path_exists(dir.file("a/b/c.bin")));
   EXPECT_TRUE(platform.ensure_parent_dir("bare-name.bin"));
   EXPECT_FALSE(platform.ensure_parent_dir(dir.file("plain/sub/c.bin")));
 }
@@ -166,7 +162,7 @@ TEST_F(ExecutableSwapTest, SwapsInTheUpdateAndStartsItWithUpdated) {
   EXPECT_EQ(wait_for_file(dir_.file("started")), "new --updated\n" + dir_.path() + "\n");
   EXPECT_EQ(read_text_file(exe_), script("new"));
   EXPECT_EQ(read_text_file(exe_ + ".old"), script("old"));
-  EXPECT_FALSE(exists(platform.update_file_path()));
+  EXPECT_FALSE(path_exists(platform.update_file_path()));
   struct stat st {};
   ASSERT_EQ(::stat(exe_.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0755u);
@@ -182,7 +178,7 @@ TEST_F(ExecutableSwapTest, MissingUpdateLeavesTheLauncherInPlace) {
     EXPECT_FALSE(platform.apply_update(update));
     EXPECT_EQ(read_text_file(exe_), script("old"));
   }
-  EXPECT_FALSE(exists(dir_.file("started")));
+  EXPECT_FALSE(path_exists(dir_.file("started")));
 }
 
 TEST_F(ExecutableSwapTest, UpdateOnAnotherFileSystemIsCopiedIntoPlace) {
@@ -198,7 +194,7 @@ TEST_F(ExecutableSwapTest, UpdateOnAnotherFileSystemIsCopiedIntoPlace) {
 
   ASSERT_TRUE(platform.apply_update(update));
   EXPECT_EQ(wait_for_file(dir_.file("started")), "copied --updated\n" + dir_.path() + "\n");
-  EXPECT_FALSE(exists(update));
+  EXPECT_FALSE(path_exists(update));
   ::unlink(update.c_str());
 }
 

@@ -1,5 +1,7 @@
 #include "tests/support/temp_dir.hpp"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -44,6 +46,11 @@ std::string read_text_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return {};
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool path_exists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
 }
 
 }  // namespace zelvo::launcher::test

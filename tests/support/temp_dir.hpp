@@ -24,5 +24,7 @@ class TempDir {
 void write_text_file(const std::string& path, const std::string& data);
 // The whole content of path, or "" when it cannot be read.
 std::string read_text_file(const std::string& path);
+// Anything at path, a dangling symbolic link too.
+bool path_exists(const std::string& path);
 
 }  // namespace zelvo::launcher::test
