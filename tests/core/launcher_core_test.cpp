@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -191,27 +192,36 @@ TEST_F(LauncherCoreTest, ErrorDetailLineComesBeforeTheErrorLineAndOnlyWhenGiven)
   }
 }
 
-TEST_F(LauncherCoreTest, SetReadyShowsAFullBar) {
-  core().set_status(CorePhase::Connecting, "Подключаемся...", 0.3f, "https://node-a.test");
-  core().set_ready("Готово");
-  const CoreStatus s = core().snapshot();
-  EXPECT_EQ(s.phase, CorePhase::Idle);
-  EXPECT_EQ(s.message, "Готово");
-  EXPECT_FLOAT_EQ(s.progress, 1.0f);
-  EXPECT_EQ(s.detail, "");
-  EXPECT_FALSE(s.busy);
-}
-
-TEST_F(LauncherCoreTest, PlayShowsItsStatusAtOnceEvenBehindOtherJobs) {
-  block_worker();
-  core().set_status(CorePhase::Connecting, "Подключаемся...", 0.5f, "https://node-a.test");
-  core().request_play("Nick", test_server(), false);
-  const CoreStatus s = core().snapshot();
-  EXPECT_EQ(s.phase, CorePhase::Checking);
-  EXPECT_EQ(s.message, "Готовим запуск...");
-  EXPECT_FLOAT_EQ(s.progress, 0.0f);
-  EXPECT_EQ(s.detail, "");
-  EXPECT_TRUE(s.busy);
+// Set ready shows a full bar; Play shows its status at once, even behind
+// other jobs. Each case replaces a status that had a detail and a part bar.
+TEST_F(LauncherCoreTest, SetReadyAndPlayReplaceTheShownStatus) {
+  const struct {
+    const char* name;
+    std::function<void()> act;
+    CorePhase phase;
+    const char* message;
+    float progress;
+    bool busy;
+  } cases[] = {
+      {"set ready", [this] { core().set_ready("Готово"); }, CorePhase::Idle, "Готово", 1.0f, false},
+      {"play behind a blocked worker",
+       [this] {
+         block_worker();
+         core().request_play("Nick", test_server(), false);
+       },
+       CorePhase::Checking, "Готовим запуск...", 0.0f, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    core().set_status(CorePhase::Connecting, "Подключаемся...", 0.3f, "https://node-a.test");
+    c.act();
+    const CoreStatus s = core().snapshot();
+    EXPECT_EQ(s.phase, c.phase);
+    EXPECT_EQ(s.message, c.message);
+    EXPECT_FLOAT_EQ(s.progress, c.progress);
+    EXPECT_EQ(s.detail, "");
+    EXPECT_EQ(s.busy, c.busy);
+  }
 }
 
 TEST_F(LauncherCoreTest, WhileAnOperationRunsOnlySetReadyIsIgnored) {
