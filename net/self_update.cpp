@@ -205,10 +205,7 @@ void LauncherCore::run_self_update() {
     std::lock_guard<std::mutex> lock(state_mutex_);
     update_available_ = false;
     update_version_.clear();
-    phase_ = CorePhase::Idle;
-    message_ = "Установите обновление";
-    progress_ = 1.0f;
-    busy_ = false;
+    write_status_locked(CorePhase::Idle, "Установите обновление", 1.0f, detail_);
   }
   notify_change();
 }
