@@ -9,6 +9,13 @@ namespace {
 
 QString to_qstring(const std::string& text) { return QString::fromStdString(text); }
 
+// A model value as the window holds it: texts become QString, the rest stay.
+QString qt_value(const std::string& text) { return to_qstring(text); }
+template <typename T>
+T qt_value(T value) {
+  return value;
+}
+
 std::vector<std::string> one_arg(const QString& value) { return {value.toStdString()}; }
 std::vector<std::string> one_arg(int value) { return {std::to_string(value)}; }
 
@@ -168,194 +175,63 @@ void LauncherModel::dismiss_battery_opt_warn() { handle(on_android_only); }
 void LauncherModel::close_server_settings() { handle(on_close_server_settings); }
 void LauncherModel::save_server_settings() { handle(on_save_server_settings); }
 
+// A variable's publisher compares the model's value, in Qt's form, with the
+// one last published under the same name.
+#define ZELVO_PUBLISHER(name)                                                    \
+  Publisher {                                                                    \
+    #name, [](LauncherModel& m) {                                                \
+      m.update(m.name##_, qt_value(m.vm_.name), &LauncherModel::name##_changed); \
+    }                                                                            \
+  }
+
 std::span<const LauncherModel::Publisher> LauncherModel::publishers() {
   static const Publisher table[] = {
-      {"nickname",
-       [](LauncherModel& m) {
-         m.update(m.nickname_, to_qstring(m.vm_.nickname), &LauncherModel::nickname_changed);
-       }},
-      {"game_dir",
-       [](LauncherModel& m) {
-         m.update(m.game_dir_, to_qstring(m.vm_.game_dir), &LauncherModel::game_dir_changed);
-       }},
-      {"restore_files",
-       [](LauncherModel& m) {
-         m.update(m.restore_files_, m.vm_.restore_files, &LauncherModel::restore_files_changed);
-       }},
-      {"cache_in_root",
-       [](LauncherModel& m) {
-         m.update(m.cache_in_root_, m.vm_.cache_in_root, &LauncherModel::cache_in_root_changed);
-       }},
-      {"cache_note",
-       [](LauncherModel& m) {
-         m.update(m.cache_note_, to_qstring(m.vm_.cache_note), &LauncherModel::cache_note_changed);
-       }},
-      {"cache_move_note",
-       [](LauncherModel& m) {
-         m.update(m.cache_move_note_, to_qstring(m.vm_.cache_move_note),
-                  &LauncherModel::cache_move_note_changed);
-       }},
-      {"font_sel",
-       [](LauncherModel& m) {
-         m.update(m.font_sel_, to_qstring(m.vm_.font_sel), &LauncherModel::font_sel_changed);
-       }},
-      {"kb_sel",
-       [](LauncherModel& m) {
-         m.update(m.kb_sel_, to_qstring(m.vm_.kb_sel), &LauncherModel::kb_sel_changed);
-       }},
-      {"show_settings",
-       [](LauncherModel& m) {
-         m.update(m.show_settings_, m.vm_.show_settings, &LauncherModel::show_settings_changed);
-       }},
-      {"show_logs",
-       [](LauncherModel& m) {
-         m.update(m.show_logs_, m.vm_.show_logs, &LauncherModel::show_logs_changed);
-       }},
-      {"is_android",
-       [](LauncherModel& m) {
-         m.update(m.is_android_, m.vm_.is_android, &LauncherModel::is_android_changed);
-       }},
-      {"log_text",
-       [](LauncherModel& m) {
-         m.update(m.log_text_, to_qstring(m.vm_.log_text), &LauncherModel::log_text_changed);
-       }},
-      {"log_status",
-       [](LauncherModel& m) {
-         m.update(m.log_status_, to_qstring(m.vm_.log_status), &LauncherModel::log_status_changed);
-       }},
-      {"show_game_dir",
-       [](LauncherModel& m) {
-         m.update(m.show_game_dir_, m.vm_.show_game_dir, &LauncherModel::show_game_dir_changed);
-       }},
-      {"need_install_dir",
-       [](LauncherModel& m) {
-         m.update(m.need_install_dir_, m.vm_.need_install_dir,
-                  &LauncherModel::need_install_dir_changed);
-       }},
-      {"region_sel",
-       [](LauncherModel& m) {
-         m.update(m.region_sel_, to_qstring(m.vm_.region_sel), &LauncherModel::region_sel_changed);
-       }},
-      {"window_mode_sel",
-       [](LauncherModel& m) {
-         m.update(m.window_mode_sel_, to_qstring(m.vm_.window_mode_sel),
-                  &LauncherModel::window_mode_sel_changed);
-       }},
-      {"selected",
-       [](LauncherModel& m) {
-         m.update(m.selected_, m.vm_.selected, &LauncherModel::selected_changed);
-       }},
-      {"have_servers",
-       [](LauncherModel& m) {
-         m.update(m.have_servers_, m.vm_.have_servers, &LauncherModel::have_servers_changed);
-       }},
-      {"servers_loading",
-       [](LauncherModel& m) {
-         m.update(m.servers_loading_, m.vm_.servers_loading,
-                  &LauncherModel::servers_loading_changed);
-       }},
-      {"no_servers",
-       [](LauncherModel& m) {
-         m.update(m.no_servers_, m.vm_.no_servers, &LauncherModel::no_servers_changed);
-       }},
-      {"can_play",
-       [](LauncherModel& m) {
-         m.update(m.can_play_, m.vm_.can_play, &LauncherModel::can_play_changed);
-       }},
-      {"play_label",
-       [](LauncherModel& m) {
-         m.update(m.play_label_, to_qstring(m.vm_.play_label), &LauncherModel::play_label_changed);
-       }},
-      {"host_label",
-       [](LauncherModel& m) {
-         m.update(m.host_label_, to_qstring(m.vm_.host_label), &LauncherModel::host_label_changed);
-       }},
-      {"host_ok",
-       [](LauncherModel& m) {
-         m.update(m.host_ok_, m.vm_.host_ok, &LauncherModel::host_ok_changed);
-       }},
-      {"host_bad",
-       [](LauncherModel& m) {
-         m.update(m.host_bad_, m.vm_.host_bad, &LauncherModel::host_bad_changed);
-       }},
-      {"overlay_visible",
-       [](LauncherModel& m) {
-         m.update(m.overlay_visible_, m.vm_.overlay_visible,
-                  &LauncherModel::overlay_visible_changed);
-       }},
-      {"is_error",
-       [](LauncherModel& m) {
-         m.update(m.is_error_, m.vm_.is_error, &LauncherModel::is_error_changed);
-       }},
-      {"can_cancel",
-       [](LauncherModel& m) {
-         m.update(m.can_cancel_, m.vm_.can_cancel, &LauncherModel::can_cancel_changed);
-       }},
-      {"update_available",
-       [](LauncherModel& m) {
-         m.update(m.update_available_, m.vm_.update_available,
-                  &LauncherModel::update_available_changed);
-       }},
-      {"need_install_perm",
-       [](LauncherModel& m) {
-         m.update(m.need_install_perm_, m.vm_.need_install_perm,
-                  &LauncherModel::need_install_perm_changed);
-       }},
-      {"need_battery_opt",
-       [](LauncherModel& m) {
-         m.update(m.need_battery_opt_, m.vm_.need_battery_opt,
-                  &LauncherModel::need_battery_opt_changed);
-       }},
-      {"need_battery_opt_warn",
-       [](LauncherModel& m) {
-         m.update(m.need_battery_opt_warn_, m.vm_.need_battery_opt_warn,
-                  &LauncherModel::need_battery_opt_warn_changed);
-       }},
-      {"show_server_settings",
-       [](LauncherModel& m) {
-         m.update(m.show_server_settings_, m.vm_.show_server_settings,
-                  &LauncherModel::show_server_settings_changed);
-       }},
-      {"ss_server_name",
-       [](LauncherModel& m) {
-         m.update(m.ss_server_name_, to_qstring(m.vm_.ss_server_name),
-                  &LauncherModel::ss_server_name_changed);
-       }},
-      {"ss_nick",
-       [](LauncherModel& m) {
-         m.update(m.ss_nick_, to_qstring(m.vm_.ss_nick), &LauncherModel::ss_nick_changed);
-       }},
-      {"update_version",
-       [](LauncherModel& m) {
-         m.update(m.update_version_, to_qstring(m.vm_.update_version),
-                  &LauncherModel::update_version_changed);
-       }},
-      {"app_version",
-       [](LauncherModel& m) {
-         m.update(m.app_version_, to_qstring(m.vm_.app_version),
-                  &LauncherModel::app_version_changed);
-       }},
-      {"status_message",
-       [](LauncherModel& m) {
-         m.update(m.status_message_, to_qstring(m.vm_.status_message),
-                  &LauncherModel::status_message_changed);
-       }},
-      {"status_detail",
-       [](LauncherModel& m) {
-         m.update(m.status_detail_, to_qstring(m.vm_.status_detail),
-                  &LauncherModel::status_detail_changed);
-       }},
-      {"progress_width",
-       [](LauncherModel& m) {
-         m.update(m.progress_width_, to_qstring(m.vm_.progress_width),
-                  &LauncherModel::progress_width_changed);
-       }},
-      {"splash",
-       [](LauncherModel& m) {
-         m.update(m.splash_, to_qstring(m.vm_.splash), &LauncherModel::splash_changed);
-       }},
+      ZELVO_PUBLISHER(nickname),
+      ZELVO_PUBLISHER(game_dir),
+      ZELVO_PUBLISHER(restore_files),
+      ZELVO_PUBLISHER(cache_in_root),
+      ZELVO_PUBLISHER(cache_note),
+      ZELVO_PUBLISHER(cache_move_note),
+      ZELVO_PUBLISHER(font_sel),
+      ZELVO_PUBLISHER(kb_sel),
+      ZELVO_PUBLISHER(show_settings),
+      ZELVO_PUBLISHER(show_logs),
+      ZELVO_PUBLISHER(is_android),
+      ZELVO_PUBLISHER(log_text),
+      ZELVO_PUBLISHER(log_status),
+      ZELVO_PUBLISHER(show_game_dir),
+      ZELVO_PUBLISHER(need_install_dir),
+      ZELVO_PUBLISHER(region_sel),
+      ZELVO_PUBLISHER(window_mode_sel),
+      ZELVO_PUBLISHER(selected),
+      ZELVO_PUBLISHER(have_servers),
+      ZELVO_PUBLISHER(servers_loading),
+      ZELVO_PUBLISHER(no_servers),
+      ZELVO_PUBLISHER(can_play),
+      ZELVO_PUBLISHER(play_label),
+      ZELVO_PUBLISHER(host_label),
+      ZELVO_PUBLISHER(host_ok),
+      ZELVO_PUBLISHER(host_bad),
+      ZELVO_PUBLISHER(overlay_visible),
+      ZELVO_PUBLISHER(is_error),
+      ZELVO_PUBLISHER(can_cancel),
+      ZELVO_PUBLISHER(update_available),
+      ZELVO_PUBLISHER(need_install_perm),
+      ZELVO_PUBLISHER(need_battery_opt),
+      ZELVO_PUBLISHER(need_battery_opt_warn),
+      ZELVO_PUBLISHER(show_server_settings),
+      ZELVO_PUBLISHER(ss_server_name),
+      ZELVO_PUBLISHER(ss_nick),
+      ZELVO_PUBLISHER(update_version),
+      ZELVO_PUBLISHER(app_version),
+      ZELVO_PUBLISHER(status_message),
+      ZELVO_PUBLISHER(status_detail),
+      ZELVO_PUBLISHER(progress_width),
+      ZELVO_PUBLISHER(splash),
   };
   return table;
 }
+
+#undef ZELVO_PUBLISHER
 
 }  // namespace zelvo::launcher
