@@ -123,23 +123,26 @@ void FakeHttpClient::set_error(const std::string& error) {
   last_error_ = error;
 }
 
+template <typename Response>
+bool FakeHttpClient::find_response(const std::map<std::string, Response>& responses,
+                                   const char* method, const std::string& url, Response& out) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = responses.find(strip_time_query(url));
+    if (it != responses.end()) {
+      out = it->second;
+      return true;
+    }
+  }
+  set_error(std::string(kNoResponse) + " " + method + " " + url);
+  return false;
+}
+
 bool FakeHttpClient::get(const std::string& url, std::string& body, int timeout_seconds) {
   body.clear();
   begin(Call{"GET", url, timeout_seconds, ""});
   GetResponse response;
-  bool found = false;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto it = gets_.find(strip_time_query(url));
-    if (it != gets_.end()) {
-      response = it->second;
-      found = true;
-    }
-  }
-  if (!found) {
-    set_error(std::string(kNoResponse) + " GET " + url);
-    return false;
-  }
+  if (!find_response(gets_, "GET", url, response)) return false;
   if (!response.ok) {
     set_error(response.error);
     return false;
@@ -151,19 +154,7 @@ bool FakeHttpClient::get(const std::string& url, std::string& body, int timeout_
 bool FakeHttpClient::head(const std::string& url, int timeout_ms) {
   begin(Call{"HEAD", url, timeout_ms, ""});
   HeadResponse response;
-  bool found = false;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto it = heads_.find(strip_time_query(url));
-    if (it != heads_.end()) {
-      response = it->second;
-      found = true;
-    }
-  }
-  if (!found) {
-    set_error(std::string(kNoResponse) + " HEAD " + url);
-    return false;
-  }
+  if (!find_response(heads_, "HEAD", url, response)) return false;
   if (!response.ok) set_error(response.error);
   return response.ok;
 }
@@ -172,20 +163,11 @@ bool FakeHttpClient::download(const std::string& url, const std::string& path,
                               const ProgressFn& progress) {
   begin(Call{"DOWNLOAD", url, 0, path});
   Download response;
+  if (!find_response(downloads_, "DOWNLOAD", url, response)) return false;
   std::size_t chunk = 0;
-  bool found = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    const auto it = downloads_.find(strip_time_query(url));
-    if (it != downloads_.end()) {
-      response = it->second;
-      found = true;
-    }
     chunk = chunk_size_;
-  }
-  if (!found) {
-    set_error(std::string(kNoResponse) + " DOWNLOAD " + url);
-    return false;
   }
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) {

@@ -97,6 +97,11 @@ class FakeHttpClient : public IHttpClient {
 
   void begin(const Call& call);
   void set_error(const std::string& error);
+  // Copies the response stored for url into out; without one, records the
+  // "no response" error for method.
+  template <typename Response>
+  bool find_response(const std::map<std::string, Response>& responses, const char* method,
+                     const std::string& url, Response& out);
 
   mutable std::mutex mutex_;
   std::map<std::string, GetResponse> gets_;
