@@ -141,12 +141,14 @@ bool PlayRun::check(const std::vector<ManifestEntry>& entries, VerifyCache& cach
     core_.set_status(CorePhase::Checking, "Проверяем файлы...",
                      static_cast<float>(i) / static_cast<float>(n), entry.path);
     const std::string local = join_path(game_dir_, entry.path);
-    if (!file_exists(local)) {
+    std::int64_t size = 0;
+    std::int64_t mtime = 0;
+    if (!file_stat(local, size, mtime)) {
       plan.add(entry);
       continue;
     }
     if (content_unchecked(entry.md5)) continue;
-    if (cache.digest_for(entry.path, local) == entry.md5) continue;
+    if (cache.digest_for(entry.path, local, size, mtime) == entry.md5) continue;
     if (entry.is_protected || restore_) {
       plan.add(entry);
     } else {

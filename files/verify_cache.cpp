@@ -128,6 +128,11 @@ std::string VerifyCache::digest_for(const std::string& entry_path, const std::st
   std::int64_t size = 0;
   std::int64_t mtime = 0;
   if (!file_stat(local_file, size, mtime)) return {};
+  return digest_for(entry_path, local_file, size, mtime);
+}
+
+std::string VerifyCache::digest_for(const std::string& entry_path, const std::string& local_file,
+                                    std::int64_t size, std::int64_t mtime) {
   const auto it = records_.find(entry_path);
   if (it != records_.end() && it->second.size == size && it->second.mtime == mtime) {
     it->second.seen = true;

@@ -24,6 +24,9 @@ class VerifyCache {
   explicit VerifyCache(std::string path);
 
   std::string digest_for(const std::string& entry_path, const std::string& local_file);
+  // As above, for a caller that has just read the file's size and last-write time.
+  std::string digest_for(const std::string& entry_path, const std::string& local_file,
+                         std::int64_t size, std::int64_t mtime);
   void record_download(const std::string& entry_path, const std::string& local_file,
                        const std::string& digest);
   void prune_unseen();
