@@ -2,9 +2,9 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
+#include "app/json_file.hpp"
 #include "tools/cdn_documents.hpp"
 
 namespace zelvo::launcher {
@@ -134,10 +134,7 @@ bool write_file(const fs::path& path, const std::string& content, std::string& e
     error = "cannot create folder " + path.parent_path().string() + ": " + ec.message();
     return false;
   }
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(content.data(), static_cast<std::streamsize>(content.size()));
-  out.close();
-  if (!out) {
+  if (!write_file_atomically(path.string(), content)) {
     error = "cannot write " + path.string();
     return false;
   }
