@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <string>
@@ -48,6 +49,19 @@ std::string manifest_of(const std::vector<std::string>& entries) {
   std::string text = R"({"files":[)";
   for (std::size_t i = 0; i < entries.size(); ++i) text += (i ? "," : "") + entries[i];
   return text + "]}";
+}
+
+// Every status the core publishes while action runs.
+std::vector<CoreStatus> statuses_during(LauncherCore& core, const std::function<void()>& action) {
+  std::vector<CoreStatus> seen;
+  std::mutex seen_mutex;
+  core.set_change_listener([&] {
+    std::lock_guard<std::mutex> lock(seen_mutex);
+    seen.push_back(core.snapshot());
+  });
+  action();
+  core.set_change_listener(nullptr);
+  return seen;
 }
 
 class PlayTest : public ::testing::Test {
@@ -242,15 +256,8 @@ TEST_F(PlayTest, FreeSpaceCheck) {
 
 TEST_F(PlayTest, ManifestUnavailableStartsTheGameUnchecked) {
   http.set_get_failure(kManifestUrl, "HTTP 404 Not Found");
-  std::vector<CoreStatus> seen;
-  std::mutex seen_mutex;
-  core.set_change_listener([&] {
-    std::lock_guard<std::mutex> lock(seen_mutex);
-    seen.push_back(core.snapshot());
-  });
   LogCapture log;
-  play();
-  core.set_change_listener(nullptr);
+  const std::vector<CoreStatus> seen = statuses_during(core, [&] { play(); });
 
   EXPECT_TRUE(log.has("play: manifest unavailable, skipping verification"));
   EXPECT_EQ(log.index_of("play: manifest unavailable, skipping verification") + 1,
@@ -383,17 +390,12 @@ TEST_F(PlayTest, StatusSequenceSeenByTheUi) {
   http.set_download("https://files.test/pc/a.dat", std::string(100, 'a'));
   http.set_download("https://files.test/pc/b.dat", std::string(100, 'b'));
   put("c.dat", "present");
-  std::vector<CoreStatus> seen;
-  std::mutex seen_mutex;
-  core.set_change_listener([&] {
-    std::lock_guard<std::mutex> lock(seen_mutex);
-    seen.push_back(core.snapshot());
+  const std::vector<CoreStatus> seen = statuses_during(core, [&] {
+    core.request_play("Nick", server, false);
+    std::promise<void> done;
+    core.post_job([&] { done.set_value(); });
+    done.get_future().wait();
   });
-  core.request_play("Nick", server, false);
-  std::promise<void> done;
-  core.post_job([&] { done.set_value(); });
-  done.get_future().wait();
-  core.set_change_listener(nullptr);
 
   struct Step {
     CorePhase phase;
@@ -440,14 +442,7 @@ TEST_F(PlayTest, ProgressByFileCountWithoutSizes) {
   http.set_get(kManifestUrl, manifest_of({entry("a", "NONE"), entry("b", "NONE")}));
   serve("a", "aaaa");
   serve("b", "bbbb");
-  std::vector<CoreStatus> seen;
-  std::mutex seen_mutex;
-  core.set_change_listener([&] {
-    std::lock_guard<std::mutex> lock(seen_mutex);
-    seen.push_back(core.snapshot());
-  });
-  play();
-  core.set_change_listener(nullptr);
+  const std::vector<CoreStatus> seen = statuses_during(core, [&] { play(); });
   std::vector<float> starts;
   for (const CoreStatus& s : seen) {
     if (s.phase != CorePhase::Downloading) continue;
@@ -544,15 +539,9 @@ TEST_F(MoveTest, PendingMoveOutcomes) {
     client.set_get(kManifestUrl, "[]");
     os.set_pending_move(DataMovePlan{3, 3 * kGiB / 2, "/old/games", "/new/games"});
     os.set_move_script({{kGiB, 3 * kGiB / 2, "gta3.img"}}, c.result, c.error);
-    std::vector<CoreStatus> seen;
-    std::mutex seen_mutex;
-    local.set_change_listener([&] {
-      std::lock_guard<std::mutex> lock(seen_mutex);
-      seen.push_back(local.snapshot());
-    });
     LogCapture log;
-    local.run_play("Nick", server, false);
-    local.set_change_listener(nullptr);
+    const std::vector<CoreStatus> seen =
+        statuses_during(local, [&] { local.run_play("Nick", server, false); });
 
     EXPECT_TRUE(log.has("play: moving 3 file(s), 1.5 ГБ: /old/games -> /new/games"));
     ASSERT_GE(seen.size(), 2u);
