@@ -81,8 +81,10 @@ void serve_file(const fs::path& root, const httplib::Request& req, httplib::Resp
   // O_NONBLOCK: opening a FIFO in the tree must not hold the request forever.
   const int fd = ::open(resolved.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
-    answer_text(res, fs::is_directory(resolved, ec) ? 404 : 403,
-                fs::is_directory(resolved, ec) ? "not found" : "forbidden");
+    if (fs::is_directory(resolved, ec))
+      answer_text(res, 404, "not found");
+    else
+      answer_text(res, 403, "forbidden");
     return;
   }
   struct stat st {};
