@@ -330,6 +330,8 @@ void init_from_settings(LauncherVM& vm, LauncherSettings settings,
   vm.restore_files = vm.settings.restore_files;
   vm.region_sel = vm.settings.region.empty() ? "auto" : vm.settings.region;
   vm.window_mode_sel = vm.settings.window_mode.empty() ? "fullscreen" : vm.settings.window_mode;
+  // Read here already: the first frame need not look at the folder again.
+  vm.seen_game_dir = usable;
   if (usable.empty()) return;
   std::string value;
   if (ClientConfig::read_font(usable, value)) vm.font_sel = value;
