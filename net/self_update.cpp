@@ -105,11 +105,7 @@ bool is_newer_version(const std::string& remote, const std::string& local) {
 }
 
 void LauncherCore::check_update() {
-  std::string host;
-  {
-    std::lock_guard<std::mutex> lock(state_mutex_);
-    host = host_;
-  }
+  const std::string host = current_host();
   if (host.empty()) return;
 
   const std::string url = add_time_query(join_url(host, "/launcher/update.json"));

@@ -73,11 +73,7 @@ std::vector<ServerEntry> parse_server_list(const std::string& text) {
 
 void LauncherCore::fetch_servers() {
   set_status(CorePhase::LoadingServers, "Загружаем список серверов...", 0.0f, "");
-  std::string host;
-  {
-    std::lock_guard<std::mutex> lock(state_mutex_);
-    host = host_;
-  }
+  const std::string host = current_host();
 
   const std::string url = join_url(host, "/launcher/online.php");
   log_printf("servers: GET %s", url.c_str());
@@ -87,9 +83,9 @@ void LauncherCore::fetch_servers() {
     body.clear();
     const std::string fallback = join_url(host, "/launcher/servers.json");
     if (!client_->get(fallback, body, kTextTimeoutSeconds)) {
-      log_printf("%s: url=%s", "servers", fallback.c_str());
+      log_printf("servers: url=%s", fallback.c_str());
       const std::string reason = client_->last_error();
-      if (!reason.empty()) log_printf("%s: reason: %s", "servers", reason.c_str());
+      if (!reason.empty()) log_printf("servers: reason: %s", reason.c_str());
       log_hints("servers", kServerHints);
       fail("Не удалось загрузить список серверов.");
       return;
