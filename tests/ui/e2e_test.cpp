@@ -103,7 +103,7 @@ class LauncherE2ETest : public ::testing::Test {
   void start_cdn() {
     QProcess tree;
     tree.start(QString::fromStdString(cdn_binary), {"demo-tree", QString::fromStdString(cdn_root)});
-    ASSERT_TRUE(tree.waitForFinished(10000));
+    ASSERT_TRUE(tree.waitForFinished(30000));
     ASSERT_EQ(tree.exitCode(), 0) << tree.readAllStandardError().toStdString();
 
     cdn = std::make_unique<QProcess>();
@@ -122,7 +122,7 @@ class LauncherE2ETest : public ::testing::Test {
           }
           return !base.empty();
         },
-        std::chrono::seconds(10)))
+        std::chrono::seconds(30)))
         << cdn->readAllStandardError().toStdString();
     write_text_file(exe_dir + "/cdn.json", "{\"nodes\": [\"" + base + "/cdn-ru\", \"" + base +
                                                "/cdn-eu\"], " + "\"geo_probe\": \"" + base +
@@ -173,7 +173,7 @@ class LauncherE2ETest : public ::testing::Test {
                    .section('\n', 0, 0);
           return !id.isEmpty();
         },
-        std::chrono::seconds(10));
+        std::chrono::seconds(30));
     return id;
   }
 
@@ -209,7 +209,7 @@ TEST_F(LauncherE2ETest, PlayDownloadsTheGameStartsItAndExits) {
         return read_text_file(exe_dir + "/launcher.log").find("servers: parsed") !=
                std::string::npos;
       },
-      std::chrono::seconds(10)));
+      std::chrono::seconds(30)));
 
   // Clicks until Play is taken (the first ones may meet the start-up work).
   ASSERT_TRUE(poll(
@@ -234,7 +234,7 @@ TEST_F(LauncherE2ETest, PlayDownloadsTheGameStartsItAndExits) {
     EXPECT_EQ(md5_file(join_path(game_dir, file.path)), file.md5) << file.path;
   }
 
-  ASSERT_TRUE(poll([&] { return !read_text_file(runner_out).empty(); }, std::chrono::seconds(5)));
+  ASSERT_TRUE(poll([&] { return !read_text_file(runner_out).empty(); }, std::chrono::seconds(15)));
   const std::string log = read_text_file(exe_dir + "/launcher.log");
   EXPECT_EQ(log.find("launch: started"), log.rfind("launch: started")) << "one game start";
   const std::string connect = read_text_file(game_dir + "/z/launcher_connect.json");
@@ -270,13 +270,13 @@ TEST_F(LauncherE2ETest, SecondStartRaisesTheFirstWindowAndExits) {
                 .section('\n', 0, 0);
         return !other_window.isEmpty();
       },
-      std::chrono::seconds(10)));
+      std::chrono::seconds(30)));
   ASSERT_TRUE(above(other_window, window));
 
   second = start_launcher();
   ASSERT_TRUE(second->waitForFinished(5000));
   EXPECT_EQ(second->exitCode(), 0);
-  EXPECT_TRUE(poll([&] { return above(window, other_window); }, std::chrono::seconds(5)))
+  EXPECT_TRUE(poll([&] { return above(window, other_window); }, std::chrono::seconds(15)))
       << "the first launcher's window must come to the front";
   EXPECT_EQ(read_text_file(exe_dir + "/launcher.log").rfind(log_before, 0), 0u)
       << "the second start must not touch the log";
